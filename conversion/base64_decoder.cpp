@@ -1,0 +1,136 @@
+#include "base64_decoder.h"
+
+#include <array>
+#include <cstdio>
+
+#include "conversion_error.h"
+
+namespace sorrelin {
+namespace {
+
+constexpr std::uint8_t kSpace = 0x40;
+constexpr std::uint8_t kPad = 0x41;
+constexpr std::uint8_t kInvalid = 0xFF;
+
+constexpr std::array<std::uint8_t, 256> MakeTable() {
+  std::array<std::uint8_t, 256> table{};
+  for (auto& entry : table) entry = kInvalid;
+  constexpr std::string_view kAlphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (std::size_t i = 0; i < kAlphabet.size(); ++i) {
+    table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
+  }
+  for (char c : {' ', '\t', '\r', '\n'}) table[static_cast<unsigned char>(c)] = kSpace;
+  table['='] = kPad;
+  return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kTable = MakeTable();
+
+std::string Describe(unsigned char c) {
+  if (c > 0x20 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
+  if (c >= 0x80) return "(non-ASCII)";
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "0x%02X", c);
+  return hex;
+}
+
+}  // namespace
+
+void Base64Decoder::Fail(const std::string& what, std::uint64_t offset) {
+  error_ = what + " at offset " + std::to_string(offset);
+}
+
+void Base64Decoder::Feed(std::string_view text) {
+  if (Failed()) return;
+  std::uint8_t* const begin = output_.AppendSpace(text.size() / 4 * 3 + 3);
+  std::uint8_t* out = begin;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = p + text.size();
+  const std::uint64_t base = offset_;
+
+  while (p != end) {
+    if (pending_ == 0 && !awaitingPad_ && !ended_) {
+      while (end - p >= 4) {
+        const std::uint32_t a = kTable[p[0]], b = kTable[p[1]], c = kTable[p[2]], d = kTable[p[3]];
+        if ((a | b | c | d) & 0xC0) break;
+        const std::uint32_t group = a << 18 | b << 12 | c << 6 | d;
+        out[0] = static_cast<std::uint8_t>(group >> 16);
+        out[1] = static_cast<std::uint8_t>(group >> 8);
+        out[2] = static_cast<std::uint8_t>(group);
+        out += 3;
+        p += 4;
+      }
+      if (p == end) break;
+    }
+    offset_ = base + static_cast<std::uint64_t>(p - reinterpret_cast<const unsigned char*>(text.data()));
+    FeedOne(*p++, out);
+    if (Failed()) break;
+  }
+  output_.CommitAppended(static_cast<std::size_t>(out - begin));
+  if (!Failed()) offset_ = base + text.size();
+}
+
+void Base64Decoder::FeedOne(unsigned char c, std::uint8_t*& out) {
+  const std::uint8_t value = kTable[c];
+  if (value == kSpace) return;
+  if (value == kInvalid) return Fail("invalid Base64 character " + Describe(c), offset_);
+  if (ended_) return Fail("Base64 data continues after its padding with " + Describe(c), offset_);
+  if (awaitingPad_) {
+    if (value != kPad) return Fail("padding '=' expected, found " + Describe(c), offset_);
+    awaitingPad_ = false;
+    ended_ = true;
+    return;
+  }
+  if (value == kPad) {
+    if (pending_ < 2) return Fail("padding '=' in the wrong place", offset_);
+    if (pending_ == 2) {
+      *out++ = static_cast<std::uint8_t>(bits_ >> 4);
+      awaitingPad_ = true;
+    } else {
+      *out++ = static_cast<std::uint8_t>(bits_ >> 10);
+      *out++ = static_cast<std::uint8_t>(bits_ >> 2);
+      ended_ = true;
+    }
+    pending_ = 0;
+    bits_ = 0;
+    return;
+  }
+  bits_ = bits_ << 6 | value;
+  if (++pending_ == 4) {
+    *out++ = static_cast<std::uint8_t>(bits_ >> 16);
+    *out++ = static_cast<std::uint8_t>(bits_ >> 8);
+    *out++ = static_cast<std::uint8_t>(bits_);
+    pending_ = 0;
+    bits_ = 0;
+  }
+}
+
+void Base64Decoder::Finish() {
+  if (Failed()) return;
+  if (awaitingPad_) return Fail("padding '=' expected at the end", offset_);
+  if (pending_ == 1) return Fail("incomplete Base64 group at the end", offset_);
+  // Two or three characters without padding still determine their bytes.
+  std::uint8_t* out = output_.AppendSpace(2);
+  std::size_t count = 0;
+  if (pending_ == 2) {
+    out[count++] = static_cast<std::uint8_t>(bits_ >> 4);
+  } else if (pending_ == 3) {
+    out[count++] = static_cast<std::uint8_t>(bits_ >> 10);
+    out[count++] = static_cast<std::uint8_t>(bits_ >> 2);
+  }
+  output_.CommitAppended(count);
+  pending_ = 0;
+  bits_ = 0;
+}
+
+ByteBuffer DecodeBase64(std::string_view text) {
+  ByteBuffer bytes;
+  Base64Decoder decoder(bytes);
+  decoder.Feed(text);
+  decoder.Finish();
+  if (decoder.Failed()) throw ConversionError(ErrorNumber::kInvalidBase64, decoder.Error());
+  return bytes;
+}
+
+}  // namespace sorrelin

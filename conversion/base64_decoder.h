@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "byte_buffer.h"
+
+namespace sorrelin {
+
+// Streaming decoder of standard Base64 ("=" padding) into a ByteBuffer. Space, tab,
+// CR and LF are skipped anywhere. The text may arrive in pieces of any size; the
+// first fault is remembered with its character offset and the rest is ignored.
+class Base64Decoder {
+ public:
+  explicit Base64Decoder(ByteBuffer& output) : output_(output) {}
+
+  void Feed(std::string_view text);
+  // The text has ended: a group of a single character or unfinished padding is a fault.
+  void Finish();
+
+  bool Failed() const noexcept { return !error_.empty(); }
+  const std::string& Error() const noexcept { return error_; }
+
+ private:
+  void FeedOne(unsigned char c, std::uint8_t*& out);
+  void Fail(const std::string& what, std::uint64_t offset);
+
+  ByteBuffer& output_;
+  std::uint32_t bits_ = 0;
+  int pending_ = 0;         // characters of the current group, 0..3
+  bool awaitingPad_ = false;  // "xx=" seen, the second "=" must follow
+  bool ended_ = false;      // a padded group closed the data; only white space may follow
+  std::uint64_t offset_ = 0;  // offset of the next character
+  std::string error_;
+};
+
+// Decodes a whole text; a fault raises ConversionError (kInvalidBase64).
+ByteBuffer DecodeBase64(std::string_view text);
+
+}  // namespace sorrelin

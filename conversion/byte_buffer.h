@@ -1,0 +1,51 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+
+namespace sorrelin {
+
+// A growable byte array whose spare capacity is never zero-filled, so untouched
+// capacity costs no resident memory.
+class ByteBuffer {
+ public:
+  ByteBuffer() = default;
+  explicit ByteBuffer(std::span<const std::uint8_t> bytes) {
+    Reserve(bytes.size());
+    if (!bytes.empty()) std::memcpy(bytes_.get(), bytes.data(), bytes.size());
+    size_ = bytes.size();
+  }
+
+  std::size_t size() const noexcept { return size_; }
+  std::size_t capacity() const noexcept { return capacity_; }
+  bool empty() const noexcept { return size_ == 0; }
+  const std::uint8_t* data() const noexcept { return bytes_.get(); }
+  std::span<const std::uint8_t> bytes() const noexcept { return {bytes_.get(), size_}; }
+
+  // Makes room for at least `capacity` bytes in all, keeping the contents.
+  void Reserve(std::size_t capacity) {
+    if (capacity <= capacity_) return;
+    auto grown = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    if (size_ != 0) std::memcpy(grown.get(), bytes_.get(), size_);
+    bytes_ = std::move(grown);
+    capacity_ = capacity;
+  }
+
+  // Makes room for `count` more bytes, growing geometrically, and returns where they go.
+  std::uint8_t* AppendSpace(std::size_t count) {
+    if (capacity_ - size_ < count) Reserve(std::max(size_ + count, capacity_ + capacity_ / 2));
+    return bytes_.get() + size_;
+  }
+  void CommitAppended(std::size_t count) noexcept { size_ += count; }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+}  // namespace sorrelin

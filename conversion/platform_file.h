@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+namespace sorrelin {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a file by its path (wide names on Windows); null with errno set on failure.
+// `mode` is an fopen mode; "wbx" creates the file exclusively.
+UniqueFile OpenFile(const std::filesystem::path& path, const char* mode);
+
+// The path that a path text names; the text is UTF-8.
+std::filesystem::path PathFromText(std::string_view text);
+
+// The text of a path as UTF-8, for messages.
+std::string PathToText(const std::filesystem::path& path);
+
+}  // namespace sorrelin

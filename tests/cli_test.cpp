@@ -1,0 +1,82 @@
+// Runs the sorrelin-convert program as a script would.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "message_text.h"
+#include "test_support.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace sorrelin {
+namespace {
+
+using testing::DocumentXml;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
+  const auto out = folder / "stdout.log";
+  const auto err = folder / "stderr.log";
+  const std::string command = std::string("\"") + SORRELIN_CONVERT + "\" " + arguments + " >\"" +
+                              testing::Text(out) + "\" 2>\"" + testing::Text(err) + "\"";
+  int status = std::system(command.c_str());
+#ifndef _WIN32
+  status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  Outcome outcome{status, ReadFile(out), ReadFile(err)};
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return outcome;
+}
+
+std::string Arg(const std::filesystem::path& path) { return Quoted(testing::Text(path)); }
+
+TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
+  TempFolder folder;
+  const std::vector<std::uint8_t> data = {1, 0, 1, 0, 1, 1};
+  WriteFile(folder / "a.XMLdig", DocumentXml(2, 3, data));
+  WriteFile(folder / "b.XMLdig", "<QelvarTamberlinedata>");
+  WriteFile(folder / "c.XMLdig", DocumentXml("two", "3", "AQ=="));
+  WriteFile(folder / "d.XMLdig", DocumentXml(1, 3, data));
+
+  const Outcome good = RunConvert(folder, Arg(folder / "a.XMLdig"));
+  EXPECT_EQ(good.status, 0);
+  EXPECT_EQ(good.out + good.err, "");
+  EXPECT_EQ(ReadFile(folder / "a.txt"), "1,0,1,\r\n0,1,1,\r\n");
+
+  const Outcome mixed =
+      RunConvert(folder, Arg(folder / "b.XMLdig") + " " + Arg(folder / "c.XMLdig") + " " + Arg(folder / "d.XMLdig"));
+  EXPECT_EQ(mixed.status, 1);
+  EXPECT_EQ(mixed.err, "sorrelin-convert: " + testing::Text(folder / "b.XMLdig") +
+                           ": Error: no element found at line 1, column 23\n"
+                           "sorrelin-convert: " + testing::Text(folder / "c.XMLdig") +
+                           ": error 1007: line count is not a number: \"two\"\n");
+  EXPECT_EQ(ReadFile(folder / "d.txt"), "1,0,1,\r\n");
+  EXPECT_FALSE(std::filesystem::exists(folder / "b.txt"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "c.txt"));
+}
+
+TEST(CommandLine, VersionHelpAndUsageErrors) {
+  TempFolder folder;
+  const Outcome version = RunConvert(folder, "--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "1.00\n");
+  const Outcome help = RunConvert(folder, "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("PATH"), std::string::npos);
+  EXPECT_EQ(RunConvert(folder, "").status, 2);
+  EXPECT_EQ(RunConvert(folder, "--no-such-option x").status, 2);
+}
+
+}  // namespace
+}  // namespace sorrelin

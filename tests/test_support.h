@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "conversion_command.h"
+
+namespace sorrelin::testing {
+
+// Base64 text of `bytes`, broken into lines of `lineWidth` characters (0: one line).
+std::string EncodeBase64(std::span<const std::uint8_t> bytes, std::size_t lineWidth = 76);
+
+// A document of the usual shape with the given element texts.
+std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
+                        const std::string& binaryData);
+std::string DocumentXml(int lines, int samples, std::span<const std::uint8_t> data);
+
+// A fresh folder, removed with everything in it when the object goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  // Names of the entries in the folder, sorted.
+  std::vector<std::string> Entries() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadFile(const std::filesystem::path& path);
+std::string Text(const std::filesystem::path& path);
+
+// A host with a fixed path text that records the messages shown.
+class FakeHost : public ConversionHost {
+ public:
+  explicit FakeHost(std::string path) : path_(std::move(path)) {}
+  std::string PathText() const override { return path_; }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::vector<std::string> messages;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace sorrelin::testing
