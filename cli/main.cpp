@@ -1,7 +1,6 @@
 // sorrelin-convert: converts each document named on the command line, as the
 // window's Conversion button does with that path in its path box.
 #include <CLI/CLI.hpp>
-
 #include <iostream>
 #include <string>
 #include <vector>
@@ -34,7 +33,8 @@ bool Convert(const std::string& path) {
   try {
     sorrelin::RunConversion(host);
   } catch (const sorrelin::ConversionError& error) {
-    std::cerr << kProgram << ": " << path << ": error " << error.Number() << ": " << error.what() << '\n';
+    std::cerr << kProgram << ": " << path << ": error " << error.Number() << ": " << error.what()
+              << '\n';
     return false;
   }
   return !host.Failed();
@@ -43,7 +43,8 @@ bool Convert(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Converts digital waveform documents (.XMLdig) into text tables beside them.", kProgram};
+  CLI::App app{"Converts digital waveform documents (.XMLdig) into text tables beside them.",
+               kProgram};
   app.set_version_flag("--version", "1.00");
   std::vector<std::string> paths;
   app.add_option("PATH", paths, "documents to convert; each table is written beside its document")

@@ -63,7 +63,8 @@ void Base64Decoder::Feed(std::string_view text) {
       }
       if (p == end) break;
     }
-    offset_ = base + static_cast<std::uint64_t>(p - reinterpret_cast<const unsigned char*>(text.data()));
+    offset_ =
+        base + static_cast<std::uint64_t>(p - reinterpret_cast<const unsigned char*>(text.data()));
     FeedOne(*p++, out);
     if (Failed()) break;
   }

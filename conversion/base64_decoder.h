@@ -28,9 +28,9 @@ class Base64Decoder {
 
   ByteBuffer& output_;
   std::uint32_t bits_ = 0;
-  int pending_ = 0;         // characters of the current group, 0..3
+  int pending_ = 0;           // characters of the current group, 0..3
   bool awaitingPad_ = false;  // "xx=" seen, the second "=" must follow
-  bool ended_ = false;      // a padded group closed the data; only white space may follow
+  bool ended_ = false;        // a padded group closed the data; only white space may follow
   std::uint64_t offset_ = 0;  // offset of the next character
   std::string error_;
 };

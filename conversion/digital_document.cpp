@@ -94,8 +94,7 @@ class DocumentReader {
       if (!buffer) throw ConversionError(ErrorNumber::kOutOfMemory, "not enough memory");
       const std::size_t count = std::fread(buffer, 1, kReadBlock, file);
       if (std::ferror(file)) {
-        return "cannot read " + Quoted(pathText) + ": " +
-               ErrnoMessage(errno);
+        return "cannot read " + Quoted(pathText) + ": " + ErrnoMessage(errno);
       }
       const bool last = count < static_cast<std::size_t>(kReadBlock);
       if (XML_ParseBuffer(p, static_cast<int>(count), last) != XML_STATUS_OK) {
@@ -198,7 +197,8 @@ class DocumentReader {
   static void OnSkippedEntity(void* userData, const XML_Char* name, int isParameterEntity) {
     auto* self = static_cast<DocumentReader*>(userData);
     if (isParameterEntity) return;
-    if (self->RefuseUnreadEntity("entity '" + std::string(name) + "', declared outside the document,")) {
+    if (self->RefuseUnreadEntity("entity '" + std::string(name) +
+                                 "', declared outside the document,")) {
       XML_StopParser(self->parser_.get(), XML_FALSE);
     }
   }
@@ -217,7 +217,8 @@ class DocumentReader {
 
 std::string DigitalDocument::ReadLineCount() const {
   if (!lineCount_) {
-    throw ConversionError(ErrorNumber::kElementNotFound, "element not found: " + std::string(kLineCountPath));
+    throw ConversionError(ErrorNumber::kElementNotFound,
+                          "element not found: " + std::string(kLineCountPath));
   }
   return *lineCount_;
 }
@@ -232,7 +233,8 @@ std::string DigitalDocument::ReadSampleCount() const {
 
 ByteBuffer DigitalDocument::ReadData() {
   if (!dataFound_) {
-    throw ConversionError(ErrorNumber::kElementNotFound, "element not found: " + std::string(kDataPath));
+    throw ConversionError(ErrorNumber::kElementNotFound,
+                          "element not found: " + std::string(kDataPath));
   }
   if (!dataError_.empty()) throw ConversionError(ErrorNumber::kInvalidBase64, dataError_);
   return std::move(data_);
@@ -254,8 +256,7 @@ DigitalDocument LoadDigitalDocument(std::string_view inputPath) {
   }
   UniqueFile file = OpenFile(path, "rb");
   if (!file) {
-    document.loadFailure_ = "cannot open " + Quoted(pathText) + ": " +
-                            ErrnoMessage(errno);
+    document.loadFailure_ = "cannot open " + Quoted(pathText) + ": " + ErrnoMessage(errno);
     return document;
   }
   std::uintmax_t size = std::filesystem::file_size(path, error);

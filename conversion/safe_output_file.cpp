@@ -14,7 +14,8 @@ namespace sorrelin {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& target, const std::string& why) {
-  throw ConversionError(ErrorNumber::kOutputNotWritable, "cannot write " + Quoted(target) + ": " + why);
+  throw ConversionError(ErrorNumber::kOutputNotWritable,
+                        "cannot write " + Quoted(target) + ": " + why);
 }
 
 std::string RandomSuffix() {
@@ -26,7 +27,8 @@ std::string RandomSuffix() {
 
 }  // namespace
 
-SafeOutputFile::SafeOutputFile(const fs::path& target) : target_(target), targetText_(PathToText(target)) {
+SafeOutputFile::SafeOutputFile(const fs::path& target)
+    : target_(target), targetText_(PathToText(target)) {
   std::error_code error;
   // A link stays a link: the file it points to is the one replaced.
   if (fs::is_symlink(fs::symlink_status(target_, error))) {

@@ -22,7 +22,8 @@ bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   if (text.size() < suffix.size()) return false;
   return std::equal(suffix.begin(), suffix.end(), text.end() - suffix.size(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
   });
 }
 
@@ -40,7 +41,9 @@ std::uint64_t CheckedSum(std::uint64_t a, std::uint64_t b, bool& overflow) {
 class TableWriter {
  public:
   explicit TableWriter(SafeOutputFile& file)
-      : file_(file), buffer_(std::make_unique_for_overwrite<char[]>(kWriteBlock)), out_(buffer_.get()) {}
+      : file_(file),
+        buffer_(std::make_unique_for_overwrite<char[]>(kWriteBlock)),
+        out_(buffer_.get()) {}
 
   void Row(const std::uint8_t* values, std::uint64_t count) {
     while (count != 0) {
@@ -49,7 +52,8 @@ class TableWriter {
         Flush();
         continue;
       }
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, (room - 2) / 4));
+      const std::size_t n =
+          static_cast<std::size_t>(std::min<std::uint64_t>(count, (room - 2) / 4));
       out_ = FormatValues({values, n}, out_);
       values += n;
       count -= n;
@@ -76,7 +80,8 @@ class TableWriter {
 
 std::string OutputPathFor(std::string_view inputPath) {
   if (inputPath.empty()) {
-    throw ConversionError(ErrorNumber::kInvalidOutputPath, "no output path: the input path is empty");
+    throw ConversionError(ErrorNumber::kInvalidOutputPath,
+                          "no output path: the input path is empty");
   }
   std::string_view stem = inputPath;
   if (EndsWithIgnoringCase(inputPath, kInputExtension)) stem.remove_suffix(kInputExtension.size());
@@ -111,8 +116,9 @@ void WriteDigitalTextTable(std::string_view outputPath, const DigitalWaveformDoc
   const std::uint64_t needed = CheckedProduct(lines, samples, overflow);
   if (overflow || needed > document.data.size()) {
     throw ConversionError(ErrorNumber::kDataTooShort,
-                          "data too short: " + std::to_string(lines) + " lines of " + std::to_string(samples) +
-                              " samples need " + (overflow ? std::string("more than 2^64") : std::to_string(needed)) +
+                          "data too short: " + std::to_string(lines) + " lines of " +
+                              std::to_string(samples) + " samples need " +
+                              (overflow ? std::string("more than 2^64") : std::to_string(needed)) +
                               " bytes, the data holds " + std::to_string(document.data.size()));
   }
   const std::uint64_t size =

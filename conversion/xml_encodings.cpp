@@ -30,7 +30,8 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
 
 int XMLCALL HandleUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
   const std::string_view encoding(name);
-  if (!SameNameIgnoringCase(encoding, "windows-1252") && !SameNameIgnoringCase(encoding, "cp1252")) {
+  if (!SameNameIgnoringCase(encoding, "windows-1252") &&
+      !SameNameIgnoringCase(encoding, "cp1252")) {
     return XML_STATUS_ERROR;
   }
   for (int byte = 0; byte < 256; ++byte) {

@@ -33,7 +33,10 @@ TEST(Base64Decoder, DecodesOrNamesTheFaultAndItsOffset) {
       {"AQ", {1}, ""},
       {"AQI", {1, 2}, ""},
       {"AQ$D", {}, "invalid Base64 character '$' at offset 2"},
-      {"AQIDAQ\x01" "D", {}, "invalid Base64 character 0x01 at offset 6"},
+      {"AQIDAQ\x01"
+       "D",
+       {},
+       "invalid Base64 character 0x01 at offset 6"},
       {"AQ\xC3\xA9", {}, "invalid Base64 character (non-ASCII) at offset 2"},
       {"A===", {}, "padding '=' in the wrong place at offset 1"},
       {"=AAA", {}, "padding '=' in the wrong place at offset 0"},

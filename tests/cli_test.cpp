@@ -55,11 +55,13 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   EXPECT_EQ(ReadFile(folder / "a.txt"), "1,0,1,\r\n0,1,1,\r\n");
 
   const Outcome mixed =
-      RunConvert(folder, Arg(folder / "b.XMLdig") + " " + Arg(folder / "c.XMLdig") + " " + Arg(folder / "d.XMLdig"));
+      RunConvert(folder, Arg(folder / "b.XMLdig") + " " + Arg(folder / "c.XMLdig") + " " +
+                             Arg(folder / "d.XMLdig"));
   EXPECT_EQ(mixed.status, 1);
   EXPECT_EQ(mixed.err, "sorrelin-convert: " + testing::Text(folder / "b.XMLdig") +
                            ": Error: no element found at line 1, column 23\n"
-                           "sorrelin-convert: " + testing::Text(folder / "c.XMLdig") +
+                           "sorrelin-convert: " +
+                           testing::Text(folder / "c.XMLdig") +
                            ": error 1007: line count is not a number: \"two\"\n");
   EXPECT_EQ(ReadFile(folder / "d.txt"), "1,0,1,\r\n");
   EXPECT_FALSE(std::filesystem::exists(folder / "b.txt"));

@@ -21,7 +21,8 @@ TEST(RunConversion, WritesTheTableBesideTheDocumentSilentlyAndReplacesIt) {
   WriteFile(folder / "run1.XMLdig", DocumentXml(2, 3, kExampleData));
   FakeHost host(testing::Text(folder / "run1.XMLdig"));
   RunConversion(host);
-  const std::string expected("\x31\x2C\x30\x2C\x31\x2C\x0D\x0A\x30\x2C\x31\x2C\x31\x2C\x0D\x0A", 16);
+  const std::string expected("\x31\x2C\x30\x2C\x31\x2C\x0D\x0A\x30\x2C\x31\x2C\x31\x2C\x0D\x0A",
+                             16);
   EXPECT_EQ(ReadFile(folder / "run1.txt"), expected);
 
   WriteFile(folder / "run1.txt", "stale and longer than the table that replaces it");
@@ -37,7 +38,8 @@ TEST(RunConversion, LoadFailureIsShownAndCreatesNothing) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {testing::Text(folder / "bad.XMLdig"), "Error: no element found at line 1, column 23"},
       {"", "Error: no document named: the path is empty"},
-      {testing::Text(folder.path()), "Error: \"" + testing::Text(folder.path()) + "\" is a folder, not a document"},
+      {testing::Text(folder.path()),
+       "Error: \"" + testing::Text(folder.path()) + "\" is a folder, not a document"},
   };
   for (const auto& [path, message] : cases) {
     FakeHost host(path);
@@ -51,7 +53,8 @@ TEST(RunConversion, FailuresComeInOrderAndLeaveTheEarlierOutput) {
   const std::string bad = "AQ#=";
   const std::vector<std::pair<std::string, int>> cases = {
       {"<QelvarTamberlinedata><Data><Segment><BinaryData>" + bad +
-           "</BinaryData></Segment></Data></QelvarTamberlinedata>", 1003},
+           "</BinaryData></Segment></Data></QelvarTamberlinedata>",
+       1003},
       {DocumentXml("x", "y", bad), 1004},
       {DocumentXml("x", "1", "AQ=="), 1007},
       {DocumentXml("2", "1", "AQ=="), 1008},

@@ -61,23 +61,28 @@ TEST(DigitalDocument, SelectsTheFirstMatchOfEachExactPath) {
       {"usual shape", DocumentXml("2", "3", "AQABAAEB"), "2|3|010001000101"},
       {"counts kept as text", DocumentXml(" two\n", "3.5", ""), " two\n|3.5|"},
       {"first of two segments",
-       doc(counts, "<Data><Segment><BinaryData>AQ==</BinaryData></Segment>"
-                   "<Segment><BinaryData>Ag==</BinaryData></Segment></Data>"),
+       doc(counts,
+           "<Data><Segment><BinaryData>AQ==</BinaryData></Segment>"
+           "<Segment><BinaryData>Ag==</BinaryData></Segment></Data>"),
        "2|3|01"},
       {"segment without data passed over",
-       doc(counts, "<Data><Segment/><Segment><Other>x</Other></Segment>"
-                   "<Segment><BinaryData>Aw==</BinaryData></Segment></Data>"),
+       doc(counts,
+           "<Data><Segment/><Segment><Other>x</Other></Segment>"
+           "<Segment><BinaryData>Aw==</BinaryData></Segment></Data>"),
        "2|3|03"},
       {"second Data element searched too",
-       doc(counts, "<Data/><Data><Segment><BinaryData>BA==</BinaryData></Segment></Data>"), "2|3|04"},
+       doc(counts, "<Data/><Data><Segment><BinaryData>BA==</BinaryData></Segment></Data>"),
+       "2|3|04"},
       {"first of two NumLines",
-       doc("<BusInfo><NumLines>7</NumLines><NumLines>8</NumLines></BusInfo><NumSamples>3</NumSamples>",
+       doc("<BusInfo><NumLines>7</NumLines><NumLines>8</NumLines></BusInfo><NumSamples>3</"
+           "NumSamples>",
            "<Data><Segment><BinaryData/></Segment></Data>"),
        "7|3|"},
       {"string value: child text, CDATA, references; no comments or PIs",
        doc("<BusInfo><NumLines a=\"9\"> 1<b>2</b><!-- 5 --><?pi 6?>&#51;</NumLines></BusInfo>"
            "<NumSamples><![CDATA[4]]></NumSamples>",
-           "<Data><Segment><BinaryData>AQ<!-- $$ -->ID<![CDATA[\nBA==]]></BinaryData></Segment></Data>"),
+           "<Data><Segment><BinaryData>AQ<!-- $$ "
+           "-->ID<![CDATA[\nBA==]]></BinaryData></Segment></Data>"),
        " 123|4|01020304"},
       {"internal entity expands",
        "<!DOCTYPE QelvarTamberlinedata [<!ENTITY d \"AQID\">]>" +
@@ -86,8 +91,7 @@ TEST(DigitalDocument, SelectsTheFirstMatchOfEachExactPath) {
       {"wrong root: element not found",
        "<Other>" + DocumentXml("1", "1", "AQ==").substr(39) + "</Other>",
        "error 1003: element not found: " + std::string(kLineCountPath)},
-      {"names compare with case",
-       doc("<BusInfo><numlines>2</numlines></BusInfo>", ""),
+      {"names compare with case", doc("<BusInfo><numlines>2</numlines></BusInfo>", ""),
        "error 1003: element not found: " + std::string(kLineCountPath)},
       {"NumLines outside BusInfo does not count",
        doc("<NumLines>2</NumLines><NumSamples>3</NumSamples>", ""),
@@ -100,7 +104,8 @@ TEST(DigitalDocument, SelectsTheFirstMatchOfEachExactPath) {
        doc(counts, "<Data><Segment><BinaryData>\n  AQ#D</BinaryData></Segment></Data>"),
        "error 1004: invalid Base64 character '#' at offset 5"},
       {"count read fails before bad Base64",
-       doc("<NumSamples>3</NumSamples>", "<Data><Segment><BinaryData>#</BinaryData></Segment></Data>"),
+       doc("<NumSamples>3</NumSamples>",
+           "<Data><Segment><BinaryData>#</BinaryData></Segment></Data>"),
        "error 1003: element not found: " + std::string(kLineCountPath)},
   };
   TempFolder folder;
@@ -138,7 +143,8 @@ TEST(DigitalDocument, LoadFailuresNameTheProblemAndPlace) {
       {"binary", std::string("\x00\x01\xFF\xFEgarbage", 11), "", "not well-formed"},
       {"unknown encoding", "<?xml version=\"1.0\" encoding=\"KOI8-R\"?><r/>", "",
        "unknown encoding at line 1, column 31"},
-      {"invalid UTF-8", "<r>\xC3\x28</r>", "", "not well-formed (invalid token) at line 1, column 4"},
+      {"invalid UTF-8", "<r>\xC3\x28</r>", "",
+       "not well-formed (invalid token) at line 1, column 4"},
       {"entity bomb", bomb, "", "limit on input amplification factor"},
       {"undeclared entity", "<r>&x;</r>", "", "undefined entity at line 1, column 4"},
   };
@@ -176,7 +182,8 @@ TEST(DigitalDocument, LoadsEveryEncodingItsWritersUse) {
       "<NumSamples>1</NumSamples></IQelDigitalResult></Header><Data><Segment><BinaryData>AQI="
       "</BinaryData></Segment></Data></QelvarTamberlinedata>";
   const std::vector<std::pair<std::string, std::string>> documents = {
-      {"UTF-8 with BOM", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><!-- \xC3\xA9 -->" + plain},
+      {"UTF-8 with BOM",
+       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><!-- \xC3\xA9 -->" + plain},
       {"UTF-16LE", utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + plain, false)},
       {"UTF-16BE", utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + plain, true)},
       {"US-ASCII", "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>" + plain},
@@ -208,8 +215,9 @@ TEST(DigitalDocument, NeverOpensExternalEntitiesOrDtds) {
             "1|1|01");
   // Referenced inside the data: refused rather than read or silently dropped.
   const std::string inData = LoadAndReadAll(
-      folder, external + "<QelvarTamberlinedata>" + header +
-                  "<Data><Segment><BinaryData>&x;</BinaryData></Segment></Data></QelvarTamberlinedata>");
+      folder,
+      external + "<QelvarTamberlinedata>" + header +
+          "<Data><Segment><BinaryData>&x;</BinaryData></Segment></Data></QelvarTamberlinedata>");
   EXPECT_NE(inData.find("load failure: external entity"), std::string::npos) << inData;
   EXPECT_NE(inData.find("is not read at line 1"), std::string::npos) << inData;
   // An external DTD is not read, so its entity stays unknown in a count.
@@ -217,7 +225,8 @@ TEST(DigitalDocument, NeverOpensExternalEntitiesOrDtds) {
       folder, "<!DOCTYPE QelvarTamberlinedata SYSTEM \"" + testing::Text(folder / "defs.dtd") +
                   "\"><QelvarTamberlinedata><Header><IQelDigitalResult><BusInfo><NumLines>&n;"
                   "</NumLines></BusInfo></IQelDigitalResult></Header></QelvarTamberlinedata>");
-  EXPECT_EQ(viaDtd.rfind("load failure: entity 'n', declared outside the document, is not read", 0), 0u)
+  EXPECT_EQ(viaDtd.rfind("load failure: entity 'n', declared outside the document, is not read", 0),
+            0u)
       << viaDtd;
 }
 

@@ -39,12 +39,18 @@ std::string DocumentXml(const std::string& numLines, const std::string& numSampl
          "<QelvarTamberlinedata>\n"
          "  <Header>\n"
          "    <IQelDigitalResult>\n"
-         "      <BusInfo><NumLines>" + numLines + "</NumLines></BusInfo>\n"
-         "      <NumSamples>" + numSamples + "</NumSamples>\n"
+         "      <BusInfo><NumLines>" +
+         numLines +
+         "</NumLines></BusInfo>\n"
+         "      <NumSamples>" +
+         numSamples +
+         "</NumSamples>\n"
          "    </IQelDigitalResult>\n"
          "  </Header>\n"
          "  <Data>\n"
-         "    <Segment><BinaryData>" + binaryData + "</BinaryData></Segment>\n"
+         "    <Segment><BinaryData>" +
+         binaryData +
+         "</BinaryData></Segment>\n"
          "  </Data>\n"
          "</QelvarTamberlinedata>\n";
 }

@@ -27,7 +27,8 @@ TEST(OutputPath, ReplacesOnlyTheDocumentExtension) {
       {"C:\\data\\run1.xml", "C:\\data\\run1.xml.txt"},
       {"run1.txt", "run1.txt.txt"},
       {"a", "a.txt"},
-      {"/d\xC3\xA9j\xC3\xA0/r\xC3\xA9sum\xC3\xA9.XMLdig", "/d\xC3\xA9j\xC3\xA0/r\xC3\xA9sum\xC3\xA9.txt"},
+      {"/d\xC3\xA9j\xC3\xA0/r\xC3\xA9sum\xC3\xA9.XMLdig",
+       "/d\xC3\xA9j\xC3\xA0/r\xC3\xA9sum\xC3\xA9.txt"},
   };
   for (const auto& [input, output] : cases) EXPECT_EQ(OutputPathFor(input), output) << input;
   try {
@@ -40,8 +41,14 @@ TEST(OutputPath, ReplacesOnlyTheDocumentExtension) {
 
 TEST(CountText, ReadsDecimalIntegersWithin64Bits) {
   const std::vector<std::pair<std::string, std::int64_t>> numbers = {
-      {"3", 3}, {" 3\r\n", 3}, {"+3", 3}, {"-2", -2}, {"0", 0}, {"007", 7},
-      {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
+      {"3", 3},
+      {" 3\r\n", 3},
+      {"+3", 3},
+      {"-2", -2},
+      {"0", 0},
+      {"007", 7},
+      {"9223372036854775807", INT64_MAX},
+      {"-9223372036854775808", INT64_MIN},
   };
   for (const auto& [text, value] : numbers) EXPECT_EQ(ReadCount(text, "line count"), value) << text;
   for (const std::string text : {"", " ", "two", "3.0", "1e3", "+-3", "--3", "0x10", "3 4", "3,000",
@@ -106,7 +113,8 @@ TEST(TextTable, LargeTableMatchesAnIndependentFormatting) {
   for (auto& byte : data) byte = static_cast<std::uint8_t>(random());
   std::string expected;
   for (std::size_t r = 0; r < lines; ++r) {
-    for (std::size_t s = 0; s < samples; ++s) expected += std::to_string(data[r * samples + s]) + ",";
+    for (std::size_t s = 0; s < samples; ++s)
+      expected += std::to_string(data[r * samples + s]) + ",";
     expected += "\r\n";
   }
   TempFolder folder;
@@ -144,7 +152,8 @@ TEST(TextTable, RefusesAReadOnlyOutput) {
   WriteFile(output, "kept");
   std::filesystem::permissions(output, std::filesystem::perms::owner_read);
   try {
-    WriteDigitalTextTable(testing::Text(output), {"1", "1", ByteBuffer(std::vector<std::uint8_t>{5})});
+    WriteDigitalTextTable(testing::Text(output),
+                          {"1", "1", ByteBuffer(std::vector<std::uint8_t>{5})});
     ADD_FAILURE() << "wrote a read-only file";
   } catch (const ConversionError& error) {
     EXPECT_EQ(error.Kind(), ErrorNumber::kOutputNotWritable);

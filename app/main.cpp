@@ -1,0 +1,13 @@
+// sorrelin: the window.
+#include <QApplication>
+
+#include "main_window.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Sorrelin"));
+  QApplication::setApplicationVersion(QStringLiteral("1.00"));
+  sorrelin::MainWindow window;
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+namespace sorrelin {
+
+// An editable path field that shows a long path in full, wrapped inside its box,
+// and takes no line breaks: Enter is ignored and pasted line breaks are dropped.
+class PathBox : public QPlainTextEdit {
+ public:
+  explicit PathBox(QWidget* parent = nullptr);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
+};
+
+}  // namespace sorrelin
