@@ -14,7 +14,7 @@ namespace sorrelin {
 namespace {
 
 constexpr std::string_view kInputExtension = ".XMLdig";
-constexpr std::size_t kWriteBlock = 4 << 20;
+constexpr std::size_t kWriteBlock = 1 << 20;  // stays in cache between format and write
 constexpr std::size_t kShownCountLength = 40;
 
 bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
