@@ -7,10 +7,6 @@
 #include "conversion_error.h"
 #include "test_support.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 namespace sorrelin {
 namespace {
 
@@ -145,22 +141,6 @@ TEST(TextTable, RefusesOutputsThatCannotBeWritten) {
 }
 
 #ifndef _WIN32
-TEST(TextTable, RefusesAReadOnlyOutput) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes read-only files; run unprivileged to check";
-  TempFolder folder;
-  const auto output = folder / "ro.txt";
-  WriteFile(output, "kept");
-  std::filesystem::permissions(output, std::filesystem::perms::owner_read);
-  try {
-    WriteDigitalTextTable(testing::Text(output),
-                          {"1", "1", ByteBuffer(std::vector<std::uint8_t>{5})});
-    ADD_FAILURE() << "wrote a read-only file";
-  } catch (const ConversionError& error) {
-    EXPECT_EQ(error.Kind(), ErrorNumber::kOutputNotWritable);
-  }
-  EXPECT_EQ(ReadFile(output), "kept");
-}
-
 TEST(TextTable, ReplacesTheFileALinkNamesAndKeepsTheLink) {
   TempFolder folder;
   WriteFile(folder / "real.txt", "old");
