@@ -1,6 +1,7 @@
 // sorrelin-convert: converts each document named on the command line, as the
 // window's Conversion button does with that path in its path box.
 #include <CLI/CLI.hpp>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ bool Convert(const std::string& path) {
   } catch (const sorrelin::ConversionError& error) {
     std::cerr << kProgram << ": " << path << ": error " << error.Number() << ": " << error.what()
               << '\n';
+    return false;
+  } catch (const std::exception& error) {
+    std::cerr << kProgram << ": " << path << ": error: " << error.what() << '\n';
     return false;
   }
   return !host.Failed();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "conversion_error.h"
 #include "test_support.h"
 
@@ -14,20 +16,25 @@ using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
 
-const std::vector<std::uint8_t> kExampleData = {0x01, 0x00, 0x01, 0x00, 0x01, 0x01};
-
-TEST(RunConversion, WritesTheTableBesideTheDocumentSilentlyAndReplacesIt) {
+TEST(RunConversion, LargeRandomDocumentGivesTheIndependentlyFormattedTableAndReplacesIt) {
+  constexpr int kLines = 3, kSamples = 700'001;  // rows span several write blocks
+  std::mt19937 random(42);
+  std::vector<std::uint8_t> data(kLines * kSamples + 5);
+  for (auto& byte : data) byte = static_cast<std::uint8_t>(random());
+  std::string expected;
+  for (int k = 0; k < kLines * kSamples; ++k) {
+    expected += std::to_string(data[k]) + ",";
+    if (k % kSamples == kSamples - 1) expected += "\r\n";
+  }
   TempFolder folder;
-  WriteFile(folder / "run1.XMLdig", DocumentXml(2, 3, kExampleData));
+  WriteFile(folder / "run1.XMLdig", DocumentXml(kLines, kSamples, data));
   FakeHost host(testing::Text(folder / "run1.XMLdig"));
   RunConversion(host);
-  const std::string expected("\x31\x2C\x30\x2C\x31\x2C\x0D\x0A\x30\x2C\x31\x2C\x31\x2C\x0D\x0A",
-                             16);
-  EXPECT_EQ(ReadFile(folder / "run1.txt"), expected);
+  EXPECT_TRUE(ReadFile(folder / "run1.txt") == expected);
 
-  WriteFile(folder / "run1.txt", "stale and longer than the table that replaces it");
+  WriteFile(folder / "run1.txt", std::string(expected.size() + 100, 'x'));
   RunConversion(host);
-  EXPECT_EQ(ReadFile(folder / "run1.txt"), expected);
+  EXPECT_TRUE(ReadFile(folder / "run1.txt") == expected);
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run1.XMLdig", "run1.txt"}));
 }
