@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -130,9 +131,13 @@ class DocumentReader {
       BeginCapture(Capture::kSampleCount);
     } else if (node == Node::kBinaryData && !document_.dataFound_) {
       document_.dataFound_ = true;
-      // Base64 yields three bytes for four characters, so this is enough for any
-      // document without entities; those grow the buffer as needed.
-      document_.data_.Reserve(static_cast<std::size_t>(fileSize_ / 4 * 3 + 3));
+      // Base64 yields three bytes for four characters, so three quarters of the
+      // rest of the file hold the data of any document without entities; those
+      // grow the buffer as needed. Untouched capacity costs no memory.
+      const auto consumed = static_cast<std::uintmax_t>(
+          std::max<XML_Index>(0, XML_GetCurrentByteIndex(parser_.get())));
+      const std::uintmax_t remaining = fileSize_ > consumed ? fileSize_ - consumed : 0;
+      document_.data_.Reserve(static_cast<std::size_t>(remaining / 4 * 3 + 64));
       dataDecoder_.emplace(document_.data_);
       BeginCapture(Capture::kData);
     }
