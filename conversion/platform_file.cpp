@@ -2,6 +2,13 @@
 
 #include <string>
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/falloc.h>
+
+#include <cerrno>
+#endif
+
 namespace sorrelin {
 
 UniqueFile OpenFile(const std::filesystem::path& path, const char* mode) {
@@ -10,6 +17,22 @@ UniqueFile OpenFile(const std::filesystem::path& path, const char* mode) {
   return UniqueFile(::_wfopen(path.c_str(), wideMode.c_str()));
 #else
   return UniqueFile(std::fopen(path.c_str(), mode));
+#endif
+}
+
+bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes) {
+#ifdef __linux__
+  // Reserved blocks also spare the file system allocating them when the file is
+  // renamed over an earlier one.
+  if (bytes == 0 ||
+      ::fallocate(::fileno(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) == 0) {
+    return true;
+  }
+  return errno != ENOSPC && errno != EDQUOT;
+#else
+  (void)file;
+  (void)bytes;
+  return true;
 #endif
 }
 

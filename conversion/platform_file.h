@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,6 +16,11 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 // Opens a file by its path (wide names on Windows); null with errno set on failure.
 // `mode` is an fopen mode; "wbx" creates the file exclusively.
 UniqueFile OpenFile(const std::filesystem::path& path, const char* mode);
+
+// Reserves disk space for the first `bytes` bytes of an open file without changing
+// its size, where the file system can. Returns false only when the disk (or quota)
+// is too full; where reserving is not supported it does nothing.
+bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes);
 
 // The path that a path text names; the text is UTF-8.
 std::filesystem::path PathFromText(std::string_view text);

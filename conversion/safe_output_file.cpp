@@ -71,11 +71,14 @@ SafeOutputFile::~SafeOutputFile() {
 void SafeOutputFile::RequireSpace(std::uint64_t bytes) const {
   std::error_code error;
   const fs::space_info space = fs::space(temporary_.parent_path(), error);
-  if (error || bytes <= space.available) return;
-  throw ConversionError(ErrorNumber::kNotEnoughSpace,
-                        "not enough free space for " + Quoted(targetText_) + ": the table needs " +
-                            std::to_string(bytes) + " bytes, " + std::to_string(space.available) +
-                            " are free");
+  const bool tooLittle = !error && bytes > space.available;
+  if (tooLittle || !ReserveFileSpace(file_.get(), bytes)) {
+    throw ConversionError(
+        ErrorNumber::kNotEnoughSpace,
+        "not enough free space for " + Quoted(targetText_) + ": the table needs " +
+            std::to_string(bytes) + " bytes" +
+            (tooLittle ? ", " + std::to_string(space.available) + " are free" : ""));
+  }
 }
 
 void SafeOutputFile::FailWrite(int errorNumber) const {

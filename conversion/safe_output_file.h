@@ -21,7 +21,8 @@ class SafeOutputFile {
   SafeOutputFile(const SafeOutputFile&) = delete;
   SafeOutputFile& operator=(const SafeOutputFile&) = delete;
 
-  // Fails at once (kNotEnoughSpace) when the file system has less free space.
+  // Fails at once (kNotEnoughSpace) when the file system has less free space, and
+  // reserves the space where the system can, so the disk cannot fill up meanwhile.
   void RequireSpace(std::uint64_t bytes) const;
   void Write(const char* bytes, std::size_t size);
   void Commit();
