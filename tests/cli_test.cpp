@@ -13,10 +13,7 @@
 namespace sorrelin {
 namespace {
 
-using testing::DocumentXml;
-using testing::ReadFile;
-using testing::TempFolder;
-using testing::WriteFile;
+using namespace testing;  // the shared document builder and file helpers
 
 struct Outcome {
   int status;

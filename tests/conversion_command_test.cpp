@@ -10,11 +10,7 @@
 namespace sorrelin {
 namespace {
 
-using testing::DocumentXml;
-using testing::FakeHost;
-using testing::ReadFile;
-using testing::TempFolder;
-using testing::WriteFile;
+using namespace testing;  // the shared document builder and file helpers
 
 TEST(RunConversion, LargeRandomDocumentGivesTheIndependentlyFormattedTableAndReplacesIt) {
   constexpr int kLines = 3, kSamples = 700'001;  // rows span several write blocks

@@ -8,9 +8,7 @@
 namespace sorrelin {
 namespace {
 
-using testing::DocumentXml;
-using testing::TempFolder;
-using testing::WriteFile;
+using namespace testing;  // the shared document builder and file helpers
 
 // The outcome of loading and the three reads, in order, as one comparable text.
 std::string ReadAll(const std::string& path) {

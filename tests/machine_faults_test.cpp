@@ -20,11 +20,7 @@
 namespace sorrelin {
 namespace {
 
-using testing::DocumentXml;
-using testing::FakeHost;
-using testing::ReadFile;
-using testing::TempFolder;
-using testing::WriteFile;
+using namespace testing;  // the shared document builder and file helpers
 
 int ErrorNumberOf(const std::function<void()>& action) {
   try {

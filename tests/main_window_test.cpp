@@ -21,8 +21,7 @@
 namespace sorrelin {
 namespace {
 
-using testing::TempFolder;
-using testing::WriteFile;
+using namespace testing;  // the shared document builder and file helpers
 
 class FakeMessages : public MessagePresenter {
  public:
@@ -229,12 +228,6 @@ TEST(QtParts, FileDialogShowsItsSettingsAndKeepsTheLastChoiceOnCancel) {
   dialog.ShowOpen();
   EXPECT_EQ(QFileInfo(dialog.FileName()).canonicalFilePath(),
             QFileInfo(chosen).canonicalFilePath());
-}
-
-TEST(QtParts, FilterPairsBecomeQtNameFilters) {
-  EXPECT_EQ(QtNameFilters(kDialogFilter), QStringList{"Digital files (*.XMLdig)"});
-  EXPECT_EQ(QtNameFilters("Documents|*.a;*.b|All|*.*"),
-            (QStringList{"Documents (*.a *.b)", "All (*.*)"}));
 }
 
 }  // namespace

@@ -8,9 +8,7 @@
 namespace sorrelin {
 namespace {
 
-using testing::ReadFile;
-using testing::TempFolder;
-using testing::WriteFile;
+using namespace testing;  // the shared document builder and file helpers
 
 TEST(OutputPath, ReplacesOnlyTheDocumentExtension) {
   const std::vector<std::pair<std::string, std::string>> cases = {
