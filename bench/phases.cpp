@@ -12,7 +12,7 @@
 #include <string>
 
 #include "digital_document.h"
-#include "platform_file.h"
+#include "platform.h"
 #include "table_format.h"
 #include "text_table.h"
 

@@ -13,7 +13,11 @@ void RunConversion(ConversionHost& host) {
     const std::string inputPath = host.PathText();
     DigitalWaveformDocument values;
     {
-      DigitalDocument document = LoadDigitalDocument(inputPath);
+      DigitalDocument document =
+          LoadDigitalDocument(inputPath, [&host](std::uint64_t read, std::uint64_t total) {
+            return host.KeepConverting(read, total);
+          });
+      if (document.Cancelled()) return;
       if (!document.Loaded()) return host.ShowMessage("Error: " + document.LoadFailureReason());
       values.lineCountText = document.ReadLineCount();
       values.sampleCountText = document.ReadSampleCount();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace sorrelin {
@@ -11,11 +12,20 @@ class ConversionHost {
   virtual ~ConversionHost() = default;
   virtual std::string PathText() const = 0;
   virtual void ShowMessage(const std::string& text) = 0;
+  // Called on the converting thread once per block of the document read, with the
+  // bytes read so far and the document's size (0 when not known). Returning false
+  // cancels the conversion: no table is written, an earlier output stays as it was,
+  // and RunConversion returns without a message.
+  virtual bool KeepConverting(std::uint64_t bytesRead, std::uint64_t bytesTotal) {
+    (void)bytesRead;
+    (void)bytesTotal;
+    return true;
+  }
 };
 
 // Converts the document that the host's path text names into its text table.
 // A document that cannot be loaded is shown as "Error: " and the reason; every
-// other failure raises ConversionError. Success says nothing.
+// other failure raises ConversionError. Success and cancelling say nothing.
 void RunConversion(ConversionHost& host);
 
 }  // namespace sorrelin

@@ -13,7 +13,7 @@
 #include "base64_decoder.h"
 #include "conversion_error.h"
 #include "message_text.h"
-#include "platform_file.h"
+#include "platform.h"
 #include "xml_encodings.h"
 
 namespace sorrelin {
@@ -88,14 +88,21 @@ class DocumentReader {
   }
 
   // Parses the whole file; returns the load failure reason, if any.
-  std::optional<std::string> Parse(std::FILE* file, const std::string& pathText) {
+  std::optional<std::string> Parse(std::FILE* file, const std::string& pathText,
+                                   const ReadProgress& progress) {
     XML_Parser p = parser_.get();
+    std::uint64_t bytesRead = 0;
     for (;;) {
       void* buffer = XML_GetBuffer(p, kReadBlock);
       if (!buffer) throw ConversionError(ErrorNumber::kOutOfMemory, "not enough memory");
       const std::size_t count = std::fread(buffer, 1, kReadBlock, file);
       if (std::ferror(file)) {
         return "cannot read " + Quoted(pathText) + ": " + ErrnoMessage(errno);
+      }
+      bytesRead += count;
+      if (progress && !progress(bytesRead, fileSize_)) {
+        document_.cancelled_ = true;
+        return std::nullopt;
       }
       const bool last = count < static_cast<std::size_t>(kReadBlock);
       if (XML_ParseBuffer(p, static_cast<int>(count), last) != XML_STATUS_OK) {
@@ -245,7 +252,7 @@ ByteBuffer DigitalDocument::ReadData() {
   return std::move(data_);
 }
 
-DigitalDocument LoadDigitalDocument(std::string_view inputPath) {
+DigitalDocument LoadDigitalDocument(std::string_view inputPath, const ReadProgress& progress) {
   DigitalDocument document;
   const std::string pathText(inputPath);
   if (inputPath.empty()) {
@@ -267,7 +274,7 @@ DigitalDocument LoadDigitalDocument(std::string_view inputPath) {
   std::uintmax_t size = std::filesystem::file_size(path, error);
   if (error) size = 0;
   DocumentReader reader(document, size);
-  document.loadFailure_ = reader.Parse(file.get(), pathText);
+  document.loadFailure_ = reader.Parse(file.get(), pathText, progress);
   if (!document.Loaded()) document.data_ = ByteBuffer();
   return document;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,13 +18,16 @@ struct DigitalWaveformDocument {
 };
 
 class DigitalDocument;
-DigitalDocument LoadDigitalDocument(std::string_view inputPath);
+
+// Asked once per block read (bytes read, file size or 0); false stops the reading.
+using ReadProgress = std::function<bool(std::uint64_t, std::uint64_t)>;
 
 // A parsed document, or the reason it could not be loaded. It keeps only the two
 // count texts and the decoded data of the first BinaryData.
 class DigitalDocument {
  public:
-  bool Loaded() const noexcept { return !loadFailure_.has_value(); }
+  bool Loaded() const noexcept { return !loadFailure_.has_value() && !cancelled_; }
+  bool Cancelled() const noexcept { return cancelled_; }
   // Why the document could not be loaded: what is wrong and where.
   const std::string& LoadFailureReason() const { return *loadFailure_; }
 
@@ -34,7 +39,8 @@ class DigitalDocument {
 
  private:
   friend class DocumentReader;
-  friend DigitalDocument LoadDigitalDocument(std::string_view inputPath);
+  friend DigitalDocument LoadDigitalDocument(std::string_view inputPath,
+                                             const ReadProgress& progress);
 
   std::optional<std::string> loadFailure_;
   std::optional<std::string> lineCount_;
@@ -42,12 +48,14 @@ class DigitalDocument {
   bool dataFound_ = false;
   ByteBuffer data_;
   std::string dataError_;
+  bool cancelled_ = false;
 };
 
 // Parses the file that `inputPath` names (UTF-8 text, used exactly as given). A
 // document that cannot be read or is not well-formed XML is an ordinary result,
 // not an exception.
-DigitalDocument LoadDigitalDocument(std::string_view inputPath);
+DigitalDocument LoadDigitalDocument(std::string_view inputPath,
+                                    const ReadProgress& progress = {});
 
 inline constexpr std::string_view kLineCountPath =
     "QelvarTamberlinedata/Header/IQelDigitalResult/BusInfo/NumLines";

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform_file.h"
+#include "platform.h"
 
 namespace sorrelin {
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "platform_file.h"
+#include "platform.h"
 
 namespace sorrelin::testing {
 

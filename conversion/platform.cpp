@@ -1,7 +1,12 @@
-#include "platform_file.h"
+#include "platform.h"
 
+#include <csignal>
+#include <cstdlib>
 #include <string>
 
+#ifndef _WIN32
+#include <signal.h>
+#endif
 #ifdef __linux__
 #include <fcntl.h>
 #include <linux/falloc.h>
@@ -43,6 +48,38 @@ std::filesystem::path PathFromText(std::string_view text) {
 std::string PathToText(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
+}
+
+namespace {
+
+volatile std::sig_atomic_t caughtSignal = 0;
+
+extern "C" void RememberSignal(int signal) { caughtSignal = signal; }
+
+}  // namespace
+
+void CatchInterruptSignals() {
+#ifdef _WIN32
+  for (int signal : {SIGINT, SIGTERM, SIGBREAK}) std::signal(signal, &RememberSignal);
+#else
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction action {};
+    if (::sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+    action.sa_handler = &RememberSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(signal, &action, nullptr);
+  }
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+int CaughtInterruptSignal() noexcept { return caughtSignal; }
+
+void EndAsSignalled(int signal) {
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+  std::_Exit(128 + signal);
 }
 
 }  // namespace sorrelin

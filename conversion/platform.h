@@ -28,4 +28,16 @@ std::filesystem::path PathFromText(std::string_view text);
 // The text of a path as UTF-8, for messages.
 std::string PathToText(const std::filesystem::path& path);
 
+// Catches the interrupt signals (SIGINT, SIGTERM and, where they exist, SIGHUP) so
+// that a conversion can discard its table before the process ends, and ignores
+// SIGXFSZ so that a file-size limit fails the write instead of killing the process.
+// Signals ignored when the program started stay ignored.
+void CatchInterruptSignals();
+
+// The interrupt signal caught since CatchInterruptSignals, or 0.
+int CaughtInterruptSignal() noexcept;
+
+// Ends the process as the signal would have ended it (exit status 128 + signal).
+[[noreturn]] void EndAsSignalled(int signal);
+
 }  // namespace sorrelin
