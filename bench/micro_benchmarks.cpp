@@ -52,9 +52,9 @@ BENCHMARK(Base64Decode)->Arg(1 << 22);
 
 void FormatValues(benchmark::State& state) {
   const auto values = RandomBits(static_cast<std::size_t>(state.range(0)));
-  auto out = std::make_unique<char[]>(values.size() * 4 + 4);
+  auto out = std::make_unique<char[]>(sorrelin::FormatRoom(values.size()));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(sorrelin::FormatValues(values, out.get()));
+    benchmark::DoNotOptimize(sorrelin::FormatValues(values.data(), values.size(), out.get()));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * values.size()));
 }

@@ -27,12 +27,34 @@ constexpr std::array<std::uint8_t, 256> MakeTable() {
 
 constexpr std::array<std::uint8_t, 256> kTable = MakeTable();
 
-std::string Describe(unsigned char c) {
+// Bytes in a Base64 run: the alphabet, padding and white space.
+bool InRun(unsigned char c) { return kTable[c] != kInvalid; }
+
+std::size_t RunLength(const unsigned char* p, const unsigned char* end) {
+  const unsigned char* start = p;
+  while (p != end && InRun(*p)) ++p;
+  return static_cast<std::size_t>(p - start);
+}
+
+// The character at `at` for a message: itself when printable ASCII, else its code.
+std::string Describe(const unsigned char* at, const unsigned char* end) {
+  const unsigned char c = *at;
+  char text[16];
   if (c > 0x20 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
-  if (c >= 0x80) return "(non-ASCII)";
-  char hex[8];
-  std::snprintf(hex, sizeof hex, "0x%02X", c);
-  return hex;
+  if (c < 0x80) {
+    std::snprintf(text, sizeof text, "0x%02X", c);
+    return text;
+  }
+  // The text is UTF-8 and holds whole characters; anything else has no code to show.
+  const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+  if (length == 0 || end - at < length) return "(non-ASCII)";
+  std::uint32_t code = c & (0x7F >> length);
+  for (int i = 1; i < length; ++i) {
+    if ((at[i] & 0xC0) != 0x80) return "(non-ASCII)";
+    code = code << 6 | (at[i] & 0x3F);
+  }
+  std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(code));
+  return text;
 }
 
 }  // namespace
@@ -41,12 +63,13 @@ void Base64Decoder::Fail(const std::string& what, std::uint64_t offset) {
   error_ = what + " at offset " + std::to_string(offset);
 }
 
-void Base64Decoder::Feed(std::string_view text) {
-  if (Failed()) return;
-  std::uint8_t* const begin = output_.AppendSpace(text.size() / 4 * 3 + 3);
-  std::uint8_t* out = begin;
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* const end = p + text.size();
+std::size_t Base64Decoder::Decode(std::string_view text, bool runOnly) {
+  const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = begin + text.size();
+  if (Failed()) return runOnly ? RunLength(begin, end) : text.size();
+  std::uint8_t* const first = output_.AppendSpace(text.size() / 4 * 3 + 3);
+  std::uint8_t* out = first;
+  const auto* p = begin;
   const std::uint64_t base = offset_;
 
   while (p != end) {
@@ -63,22 +86,31 @@ void Base64Decoder::Feed(std::string_view text) {
       }
       if (p == end) break;
     }
-    offset_ =
-        base + static_cast<std::uint64_t>(p - reinterpret_cast<const unsigned char*>(text.data()));
-    FeedOne(*p++, out);
-    if (Failed()) break;
+    if (runOnly && !InRun(*p)) break;
+    offset_ = base + static_cast<std::uint64_t>(p - begin);
+    FeedOne(p, end, out);
+    ++p;
+    if (Failed()) {
+      if (runOnly) p += RunLength(p, end);
+      break;
+    }
   }
-  output_.CommitAppended(static_cast<std::size_t>(out - begin));
-  if (!Failed()) offset_ = base + text.size();
+  output_.CommitAppended(static_cast<std::size_t>(out - first));
+  const auto consumed = static_cast<std::size_t>((Failed() && !runOnly ? end : p) - begin);
+  if (!Failed()) offset_ = base + consumed;
+  return consumed;
 }
 
-void Base64Decoder::FeedOne(unsigned char c, std::uint8_t*& out) {
+void Base64Decoder::FeedOne(const unsigned char* at, const unsigned char* end, std::uint8_t*& out) {
+  const unsigned char c = *at;
   const std::uint8_t value = kTable[c];
   if (value == kSpace) return;
-  if (value == kInvalid) return Fail("invalid Base64 character " + Describe(c), offset_);
-  if (ended_) return Fail("Base64 data continues after its padding with " + Describe(c), offset_);
+  if (value == kInvalid) return Fail("invalid Base64 character " + Describe(at, end), offset_);
+  if (ended_) {
+    return Fail("Base64 data continues after its padding with " + Describe(at, end), offset_);
+  }
   if (awaitingPad_) {
-    if (value != kPad) return Fail("padding '=' expected, found " + Describe(c), offset_);
+    if (value != kPad) return Fail("padding '=' expected, found " + Describe(at, end), offset_);
     awaitingPad_ = false;
     ended_ = true;
     return;

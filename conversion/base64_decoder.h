@@ -15,7 +15,10 @@ class Base64Decoder {
  public:
   explicit Base64Decoder(ByteBuffer& output) : output_(output) {}
 
-  void Feed(std::string_view text);
+  void Feed(std::string_view text) { Decode(text, false); }
+  // Decodes the leading run of `text` made of Base64 characters, "=" and white
+  // space, and returns its length: where the first other character stands.
+  std::size_t FeedRun(std::string_view text) { return Decode(text, true); }
   // The text has ended: a group of a single character or unfinished padding is a fault.
   void Finish();
 
@@ -23,7 +26,8 @@ class Base64Decoder {
   const std::string& Error() const noexcept { return error_; }
 
  private:
-  void FeedOne(unsigned char c, std::uint8_t*& out);
+  std::size_t Decode(std::string_view text, bool runOnly);
+  void FeedOne(const unsigned char* at, const unsigned char* end, std::uint8_t*& out);
   void Fail(const std::string& what, std::uint64_t offset);
 
   ByteBuffer& output_;

@@ -41,6 +41,8 @@ class ByteBuffer {
     return bytes_.get() + size_;
   }
   void CommitAppended(std::size_t count) noexcept { size_ += count; }
+  // Empties the buffer, keeping its capacity.
+  void Clear() noexcept { size_ = 0; }
 
  private:
   std::unique_ptr<std::uint8_t[]> bytes_;

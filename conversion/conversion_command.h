@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "digital_document.h"
+
 namespace sorrelin {
 
 // What a conversion needs from its caller: the path text to convert, and a way to
@@ -27,5 +29,7 @@ class ConversionHost {
 // A document that cannot be loaded is shown as "Error: " and the reason; every
 // other failure raises ConversionError. Success and cancelling say nothing.
 void RunConversion(ConversionHost& host);
+// The same, reading the document another way (tests compare the ways).
+void RunConversion(ConversionHost& host, const ReadingOptions& reading);
 
 }  // namespace sorrelin

@@ -10,9 +10,9 @@
 #ifdef __linux__
 #include <fcntl.h>
 #include <linux/falloc.h>
+#endif
 
 #include <cerrno>
-#endif
 
 namespace sorrelin {
 
@@ -33,12 +33,19 @@ bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes) {
       ::fallocate(::fileno(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) == 0) {
     return true;
   }
-  return errno != ENOSPC && errno != EDQUOT;
+  return !IsDiskFull(errno);
 #else
   (void)file;
   (void)bytes;
   return true;
 #endif
+}
+
+bool IsDiskFull(int errorNumber) noexcept {
+#ifdef EDQUOT
+  if (errorNumber == EDQUOT) return true;
+#endif
+  return errorNumber == ENOSPC;
 }
 
 std::filesystem::path PathFromText(std::string_view text) {

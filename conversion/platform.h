@@ -22,6 +22,9 @@ UniqueFile OpenFile(const std::filesystem::path& path, const char* mode);
 // is too full; where reserving is not supported it does nothing.
 bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes);
 
+// Whether a failed write's errno says the disk or the user's quota is full.
+bool IsDiskFull(int errorNumber) noexcept;
+
 // The path that a path text names; the text is UTF-8.
 std::filesystem::path PathFromText(std::string_view text);
 

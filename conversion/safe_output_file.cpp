@@ -62,26 +62,39 @@ SafeOutputFile::SafeOutputFile(const fs::path& target)
 }
 
 SafeOutputFile::~SafeOutputFile() {
-  if (committed_ || temporary_.empty()) return;
-  file_.reset();
-  std::error_code ignored;
-  fs::remove(temporary_, ignored);
+  if (!committed_) Discard();
 }
 
-void SafeOutputFile::RequireSpace(std::uint64_t bytes) const {
+void SafeOutputFile::Discard() noexcept {
+  file_.reset();
+  if (temporary_.empty()) return;
+  std::error_code ignored;
+  fs::remove(temporary_, ignored);
+  temporary_.clear();
+}
+
+ConversionError SafeOutputFile::NotEnoughSpace(std::uint64_t bytes) const {
+  std::error_code error;
+  fs::path folder = target_.parent_path();
+  if (folder.empty()) folder = ".";
+  const fs::space_info space = fs::space(folder, error);
+  const bool shown = !error && space.available < bytes;
+  return ConversionError(ErrorNumber::kNotEnoughSpace,
+                         "not enough free space for " + Quoted(targetText_) + ": the table needs " +
+                             std::to_string(bytes) + " bytes" +
+                             (shown ? ", " + std::to_string(space.available) + " are free" : ""));
+}
+
+void SafeOutputFile::Reserve(std::uint64_t bytes) {
   std::error_code error;
   const fs::space_info space = fs::space(temporary_.parent_path(), error);
-  const bool tooLittle = !error && bytes > space.available;
-  if (tooLittle || !ReserveFileSpace(file_.get(), bytes)) {
-    throw ConversionError(
-        ErrorNumber::kNotEnoughSpace,
-        "not enough free space for " + Quoted(targetText_) + ": the table needs " +
-            std::to_string(bytes) + " bytes" +
-            (tooLittle ? ", " + std::to_string(space.available) + " are free" : ""));
+  if ((!error && bytes > space.available) || !ReserveFileSpace(file_.get(), bytes)) {
+    throw NotEnoughSpace(bytes);
   }
 }
 
 void SafeOutputFile::FailWrite(int errorNumber) const {
+  if (IsDiskFull(errorNumber)) throw NotEnoughSpace(0);
   throw ConversionError(ErrorNumber::kWriteFailed,
                         "cannot write " + Quoted(targetText_) + ": " + ErrnoMessage(errorNumber));
 }

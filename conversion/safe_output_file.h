@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "conversion_error.h"
 #include "platform.h"
 
 namespace sorrelin {
@@ -21,11 +22,18 @@ class SafeOutputFile {
   SafeOutputFile(const SafeOutputFile&) = delete;
   SafeOutputFile& operator=(const SafeOutputFile&) = delete;
 
-  // Fails at once (kNotEnoughSpace) when the file system has less free space, and
-  // reserves the space where the system can, so the disk cannot fill up meanwhile.
-  void RequireSpace(std::uint64_t bytes) const;
+  // Fails (kNotEnoughSpace) when the file system has less free space than `bytes`,
+  // and reserves that much where the system can, so the disk cannot fill up with
+  // others' files meanwhile.
+  void Reserve(std::uint64_t bytes);
+  // A full disk or quota raises kNotEnoughSpace, any other failure kWriteFailed.
   void Write(const char* bytes, std::size_t size);
   void Commit();
+  // Removes the temporary file now; nothing can be written after.
+  void Discard() noexcept;
+
+  // The error for a table of `bytes` that does not fit, with the free space now.
+  ConversionError NotEnoughSpace(std::uint64_t bytes) const;
 
   const std::filesystem::path& TemporaryPath() const noexcept { return temporary_; }
 

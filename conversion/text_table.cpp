@@ -5,6 +5,7 @@
 #include <charconv>
 #include <limits>
 #include <memory>
+#include <span>
 
 #include "conversion_error.h"
 #include "safe_output_file.h"
@@ -32,49 +33,14 @@ std::uint64_t CheckedProduct(std::uint64_t a, std::uint64_t b, bool& overflow) {
   return a * b;
 }
 
+std::string Counted(std::uint64_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 std::uint64_t CheckedSum(std::uint64_t a, std::uint64_t b, bool& overflow) {
   if (b > std::numeric_limits<std::uint64_t>::max() - a) overflow = true;
   return a + b;
 }
-
-// Formats the table into large blocks and hands each full block to the file.
-class TableWriter {
- public:
-  explicit TableWriter(SafeOutputFile& file)
-      : file_(file),
-        buffer_(std::make_unique_for_overwrite<char[]>(kWriteBlock)),
-        out_(buffer_.get()) {}
-
-  void Row(const std::uint8_t* values, std::uint64_t count) {
-    while (count != 0) {
-      const std::size_t room = Room();
-      if (room < 4 + 2) {  // a value plus the row end
-        Flush();
-        continue;
-      }
-      const std::size_t n =
-          static_cast<std::size_t>(std::min<std::uint64_t>(count, (room - 2) / 4));
-      out_ = FormatValues({values, n}, out_);
-      values += n;
-      count -= n;
-    }
-    if (Room() < 2) Flush();
-    *out_++ = '\r';
-    *out_++ = '\n';
-  }
-
-  void Flush() {
-    file_.Write(buffer_.get(), static_cast<std::size_t>(out_ - buffer_.get()));
-    out_ = buffer_.get();
-  }
-
- private:
-  std::size_t Room() const { return static_cast<std::size_t>(buffer_.get() + kWriteBlock - out_); }
-
-  SafeOutputFile& file_;
-  std::unique_ptr<char[]> buffer_;
-  char* out_;
-};
 
 }  // namespace
 
@@ -104,32 +70,131 @@ std::int64_t ReadCount(std::string_view text, std::string_view what) {
   return value;
 }
 
-void WriteDigitalTextTable(std::string_view outputPath, const DigitalWaveformDocument& document) {
-  SafeOutputFile file(PathFromText(outputPath));
-  const std::int64_t lineCount = ReadCount(document.lineCountText, "line count");
-  if (lineCount < 1) return file.Commit();
-  const auto lines = static_cast<std::uint64_t>(lineCount);
-  const std::int64_t sampleCount = ReadCount(document.sampleCountText, "sample count");
-  const std::uint64_t samples = sampleCount < 1 ? 0 : static_cast<std::uint64_t>(sampleCount);
-
-  bool overflow = false;
-  const std::uint64_t needed = CheckedProduct(lines, samples, overflow);
-  if (overflow || needed > document.data.size()) {
-    throw ConversionError(ErrorNumber::kDataTooShort,
-                          "data too short: " + std::to_string(lines) + " lines of " +
-                              std::to_string(samples) + " samples need " +
-                              (overflow ? std::string("more than 2^64") : std::to_string(needed)) +
-                              " bytes, the data holds " + std::to_string(document.data.size()));
+TextTableStream::TextTableStream(std::string_view outputPath, std::string_view lineCountText,
+                                 std::string_view sampleCountText) {
+  try {
+    file_ = std::make_unique<SafeOutputFile>(PathFromText(outputPath));
+    if (const std::int64_t lineCount = ReadCount(lineCountText, "line count"); lineCount >= 1) {
+      lines_ = static_cast<std::uint64_t>(lineCount);
+      const std::int64_t sampleCount = ReadCount(sampleCountText, "sample count");
+      samples_ = sampleCount < 1 ? 0 : static_cast<std::uint64_t>(sampleCount);
+    }
+    needed_ = CheckedProduct(lines_, samples_, neededOverflows_);
+    // The smallest table the counts allow: one digit and a comma a value, CR LF a row.
+    bool overflow = neededOverflows_;
+    const std::uint64_t smallest = CheckedSum(CheckedProduct(needed_, 2, overflow),
+                                              CheckedProduct(lines_, 2, overflow), overflow);
+    writing_ = true;
+    file_->Reserve(overflow ? std::numeric_limits<std::uint64_t>::max() : smallest);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBlock + FormatRoom(0));
+    out_ = buffer_.get();
+  } catch (const ConversionError& error) {
+    Fail(error);
   }
-  const std::uint64_t size =
-      CheckedSum(FormattedSize(document.data.bytes().first(needed)), 2 * lines, overflow);
-  file.RequireSpace(overflow ? std::numeric_limits<std::uint64_t>::max() : size);
+}
 
-  TableWriter writer(file);
-  const std::uint8_t* row = document.data.data();
-  for (std::uint64_t line = 0; line < lines; ++line, row += samples) writer.Row(row, samples);
-  writer.Flush();
-  file.Commit();
+TextTableStream::~TextTableStream() = default;
+
+void TextTableStream::Fail(const ConversionError& error) {
+  if (!fault_) fault_.emplace(error);
+  writing_ = false;
+}
+
+void TextTableStream::Take(std::span<const std::uint8_t> bytes) {
+  const std::uint64_t before = received_;
+  received_ += bytes.size();
+  if (before >= needed_) return;  // bytes beyond the table, or no table to make
+  auto values = bytes.first(
+      static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), needed_ - before)));
+  while (!values.empty()) {
+    const auto n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(values.size(), samples_ - column_));
+    Format(values.first(n));
+    values = values.subspan(n);
+    column_ += n;
+    if (column_ == samples_) {
+      column_ = 0;
+      EndRow();
+    }
+  }
+}
+
+void TextTableStream::Format(std::span<const std::uint8_t> values) {
+  if (!writing_) {
+    tableSize_ += FormattedSize(values);
+    return;
+  }
+  while (!values.empty()) {
+    const auto used = static_cast<std::size_t>(out_ - buffer_.get());
+    const std::size_t n = std::min(values.size(), (kWriteBlock - used) / 4);
+    if (n == 0) {
+      Flush();
+      if (!writing_) return Format(values);
+      continue;
+    }
+    char* const end = FormatValues(values.data(), n, out_);
+    tableSize_ += static_cast<std::uint64_t>(end - out_);
+    out_ = end;
+    values = values.subspan(n);
+  }
+}
+
+void TextTableStream::EndRow() {
+  tableSize_ += 2;
+  if (!writing_) return;
+  if (buffer_.get() + kWriteBlock - out_ < 2) Flush();
+  *out_++ = '\r';
+  *out_++ = '\n';
+}
+
+void TextTableStream::Flush() {
+  if (!writing_) return;
+  try {
+    file_->Write(buffer_.get(), static_cast<std::size_t>(out_ - buffer_.get()));
+  } catch (const ConversionError& error) {
+    Fail(error);
+  }
+  out_ = buffer_.get();
+}
+
+void TextTableStream::Finish() {
+  if (fault_ && fault_->Number() < static_cast<int>(ErrorNumber::kDataTooShort)) throw *fault_;
+  if (neededOverflows_ || received_ < needed_) {
+    throw ConversionError(
+        ErrorNumber::kDataTooShort,
+        "data too short: " + Counted(lines_, "line") + " of " + Counted(samples_, "sample") +
+            " need " +
+            (neededOverflows_ ? std::string("more than 2^64") : std::to_string(needed_)) +
+            " bytes, the data holds " + std::to_string(received_));
+  }
+  if (samples_ == 0) {
+    for (std::uint64_t row = 0; row < lines_ && writing_; ++row) EndRow();
+    tableSize_ = 2 * lines_;
+  }
+  Flush();
+  if (writing_) {
+    try {
+      file_->Commit();
+      return;
+    } catch (const ConversionError& error) {
+      Fail(error);
+    }
+  }
+  if (fault_->Kind() != ErrorNumber::kNotEnoughSpace) throw *fault_;
+  file_->Discard();
+  throw file_->NotEnoughSpace(tableSize_);
+}
+
+bool WriteDigitalTextTable(std::string_view outputPath, const DigitalWaveformDocument& document,
+                           const std::function<bool()>& keepGoing) {
+  TextTableStream table(outputPath, document.lineCountText, document.sampleCountText);
+  const auto data = document.data.bytes();
+  for (std::size_t at = 0; at < data.size(); at += kWriteBlock) {
+    if (keepGoing && !keepGoing()) return false;
+    table.Take(data.subspan(at, std::min(kWriteBlock, data.size() - at)));
+  }
+  table.Finish();
+  return true;
 }
 
 }  // namespace sorrelin

@@ -31,7 +31,7 @@ TEST(Base64Decoder, DecodesOrNamesTheFaultAndItsOffset) {
       {"AQI", {1, 2}, ""},
       {"AQ$D", {}, "invalid Base64 character '$' at offset 2"},
       {"AQ\x01", {}, "invalid Base64 character 0x01 at offset 2"},
-      {"AQ\xC3\xA9", {}, "invalid Base64 character (non-ASCII) at offset 2"},
+      {"AQ\xC3\xA9", {}, "invalid Base64 character U+00E9 at offset 2"},
       {"A===", {}, "padding '=' in the wrong place at offset 1"},
       {"AQ=D", {}, "padding '=' expected, found 'D' at offset 3"},
       {"AQ==AQID", {}, "Base64 data continues after its padding with 'A' at offset 4"},

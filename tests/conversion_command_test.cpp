@@ -52,30 +52,94 @@ TEST(RunConversion, LoadFailureIsShownAndCreatesNothing) {
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"bad.XMLdig"});
 }
 
-TEST(RunConversion, FailuresComeInOrderAndLeaveTheEarlierOutput) {
-  const std::string bad = "AQ#=";
-  const std::vector<std::pair<std::string, int>> cases = {
-      {"<QelvarTamberlinedata><Data><Segment><BinaryData>" + bad +
-           "</BinaryData></Segment></Data></QelvarTamberlinedata>",
-       1003},
-      {DocumentXml("x", "y", bad), 1004},
-      {DocumentXml("x", "1", "AQ=="), 1007},
-      {DocumentXml("2", "1", "AQ=="), 1008},
+struct ConversionCase {
+  const char* name;
+  std::string document;
+  std::string outcome;  // "{out}" stands for the output's path; a final '*' ends a prefix
+  bool outputIsFolder = false;
+};
+
+// Every way of reading gives the same outcome; every failure leaves the earlier
+// output and nothing else.
+TEST(RunConversion, EndsAlikeWhicheverWayTheDocumentIsRead) {
+  const std::string counts =
+      "<Header><IQelDigitalResult><BusInfo><NumLines>2</NumLines></BusInfo>"
+      "<NumSamples>3</NumSamples></IQelDigitalResult></Header>";
+  auto root = [](const std::string& content) {
+    return "<QelvarTamberlinedata>" + content + "</QelvarTamberlinedata>";
   };
+  auto data = [](const std::string& text) {
+    return "<Data><Segment><BinaryData>" + text + "</BinaryData></Segment></Data>";
+  };
+  std::vector<std::uint8_t> bytes(3000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i % 7 * 40);
+  const std::string mime = EncodeBase64(bytes);  // 76 characters and CR LF a line
+  std::string bigTable;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bigTable += std::to_string(bytes[i]) + (i % 1000 == 999 ? ",\r\n" : ",");
+  }
+  std::string badMime = mime;
+  badMime[badMime.size() - 3] = '!';
+  const std::string truncated = DocumentXml("3", "1000", mime);
+
+  const std::vector<ConversionCase> cases = {
+      {"worked example", DocumentXml("2", "3", "AQABAAEB"), "table 1,0,1,\r\n0,1,1,\r\n"},
+      {"data in pieces", root(counts + data("AQ\r\nAB<!-- x -->AA<![CDATA[E]]>&#66;")),
+       "table 1,0,1,\r\n0,1,1,\r\n"},
+      {"data before the counts", root(data("AQABAAEB") + counts), "table 1,0,1,\r\n0,1,1,\r\n"},
+      {"long MIME data", DocumentXml("3", "1000", mime), "table " + bigTable},
+      {"not well-formed after the data", truncated.substr(0, truncated.size() - 5),
+       "Error: unclosed token at line 65, column 1"},
+      {"bad Base64 near the end", DocumentXml("3", "1000", badMime),
+       "error 1004: invalid Base64 character '!' at offset 4051"},
+      {"bad Base64 beats an output that cannot be written", DocumentXml("3", "1000", badMime),
+       "error 1004: invalid Base64 character '!' at offset 4051", true},
+      {"output that cannot be written beats a bad count", DocumentXml("x", "3", "AQABAAEB"),
+       "error 1006: cannot write \"{out}\": it is a folder", true},
+      {"not well-formed beats a bad count", DocumentXml("x", "3", "AQID") + "<",
+       "Error: unclosed token at line 13, column 1"},
+      {"bad count beats short data", DocumentXml("1", "x", ""),
+       "error 1007: sample count is not a number: \"x\""},
+      {"short data beats too little space", DocumentXml("1000000000000", "1", "AQ=="),
+       "error 1008: data too short: 1000000000000 lines of 1 sample need 1000000000000 bytes, "
+       "the data holds 1"},
+      {"too little space for empty rows", DocumentXml("1000000000000", "0", ""),
+       "error 1009: not enough free space for \"{out}\": the table needs 2000000000000 bytes, *"},
+  };
+  ReadingOptions pieces;
+  pieces.readBlock = 7;
+  pieces.blockSeed = 11;
+  ReadingOptions plain = pieces;
+  plain.decodeBesideParser = false;
+  plain.streamTable = false;
+  plain.blockSeed = 5;
   TempFolder folder;
-  for (const auto& [xml, number] : cases) {
-    WriteFile(folder / "run.XMLdig", xml);
-    WriteFile(folder / "run.txt", "earlier");
-    FakeHost host(testing::Text(folder / "run.XMLdig"));
-    try {
-      RunConversion(host);
-      ADD_FAILURE() << "no error, expected " << number;
-    } catch (const ConversionError& error) {
-      EXPECT_EQ(error.Number(), number) << error.what();
+  const auto input = folder / "run.XMLdig";
+  const auto output = folder / "run.txt";
+  for (const ConversionCase& c : cases) {
+    WriteFile(input, c.document);
+    std::string expected = c.outcome;
+    if (const auto at = expected.find("{out}"); at != std::string::npos) {
+      expected.replace(at, 5, testing::Text(output));
     }
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(ReadFile(folder / "run.txt"), "earlier");
-    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
+    const bool prefix = expected.back() == '*';
+    if (prefix) expected.pop_back();
+    for (const ReadingOptions& reading : {ReadingOptions{}, pieces, plain}) {
+      SCOPED_TRACE(std::string(c.name) + (reading.decodeBesideParser ? "" : ", plain") +
+                   (reading.blockSeed ? ", in pieces" : ""));
+      std::filesystem::remove_all(output);
+      if (c.outputIsFolder) {
+        std::filesystem::create_directory(output);
+      } else {
+        WriteFile(output, "earlier");
+      }
+      const std::string outcome = ConversionOutcome(input, reading);
+      EXPECT_EQ(prefix ? outcome.substr(0, expected.size()) : outcome, expected);
+      if (!c.outputIsFolder && outcome.rfind("table ", 0) != 0) {
+        EXPECT_EQ(ReadFile(output), "earlier");
+      }
+      EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
+    }
   }
 }
 

@@ -6,7 +6,9 @@
 #include <random>
 #include <stdexcept>
 
+#include "conversion_error.h"
 #include "platform.h"
+#include "text_table.h"
 
 namespace sorrelin::testing {
 
@@ -95,5 +97,16 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 std::string Text(const std::filesystem::path& path) { return PathToText(path); }
+
+std::string ConversionOutcome(const std::filesystem::path& input, const ReadingOptions& reading) {
+  FakeHost host(Text(input));
+  try {
+    RunConversion(host, reading);
+  } catch (const ConversionError& error) {
+    return "error " + std::to_string(error.Number()) + ": " + error.what();
+  }
+  if (!host.messages.empty()) return host.messages.front();
+  return "table " + ReadFile(PathFromText(OutputPathFor(host.PathText())));
+}
 
 }  // namespace sorrelin::testing

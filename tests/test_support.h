@@ -38,6 +38,12 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 std::string Text(const std::filesystem::path& path);
 
+// Converts the document at `input` (reading it the given way) and says how it ended:
+// "table " and the table's bytes, the message shown ("Error: ..."), or
+// "error N: description". Cancelled conversions end as "cancelled".
+std::string ConversionOutcome(const std::filesystem::path& input,
+                              const ReadingOptions& reading = {});
+
 // A host with a fixed path text that records the messages shown.
 class FakeHost : public ConversionHost {
  public:
