@@ -12,22 +12,30 @@ namespace {
 
 enum class Pass { kDone, kAgainPlainly };
 
-// One conversion of `inputPath`. When both counts come before the data, the table is
-// written while the data decodes; otherwise the data is kept and written after.
-Pass Convert(ConversionHost& host, const std::string& inputPath, const ReadingOptions& reading) {
+// One conversion of the host's document. When both counts come before the data, the
+// table is written while the data decodes; otherwise the data is kept and written after.
+Pass Convert(ConversionHost& host, const ConversionOptions& conversion) {
+  const std::string inputPath = host.PathText();
+  // The table never replaces the document converted, nor the others of its batch.
+  auto target = [&] {
+    TableTarget where{OutputPathFor(inputPath), host.OtherDocuments(),
+                      conversion.unnamedTemporaryFile};
+    where.documents.insert(where.documents.begin(), inputPath);
+    return where;
+  };
   std::unique_ptr<TextTableStream> table;
   std::uint64_t bytesRead = 0, bytesTotal = 0;
   LoadOptions options;
-  options.reading = reading;
+  options.reading = conversion.reading;
   options.keepReading = [&](std::uint64_t read, std::uint64_t total) {
     bytesRead = read;
     bytesTotal = total;
     return host.KeepConverting(read, total);
   };
-  if (reading.streamTable) {
+  if (conversion.streamTable) {
+    // A document has loaded this far, so its path is not empty and has an output path.
     options.dataSink = [&](const std::string& lineCount, const std::string& sampleCount) {
-      // A document has loaded this far, so its path is not empty and has an output path.
-      table = std::make_unique<TextTableStream>(OutputPathFor(inputPath), lineCount, sampleCount);
+      table = std::make_unique<TextTableStream>(target(), lineCount, sampleCount);
       return table.get();
     };
   }
@@ -53,7 +61,7 @@ Pass Convert(ConversionHost& host, const std::string& inputPath, const ReadingOp
   if (table) {
     table->Finish();
   } else {
-    WriteDigitalTextTable(OutputPathFor(inputPath), values,
+    WriteDigitalTextTable(target(), values,
                           [&] { return host.KeepConverting(bytesRead, bytesTotal); });
   }
   return Pass::kDone;
@@ -61,15 +69,14 @@ Pass Convert(ConversionHost& host, const std::string& inputPath, const ReadingOp
 
 }  // namespace
 
-void RunConversion(ConversionHost& host) { RunConversion(host, ReadingOptions{}); }
+void RunConversion(ConversionHost& host) { RunConversion(host, ConversionOptions{}); }
 
-void RunConversion(ConversionHost& host, const ReadingOptions& reading) {
+void RunConversion(ConversionHost& host, const ConversionOptions& options) {
   try {
-    const std::string inputPath = host.PathText();
-    if (Convert(host, inputPath, reading) == Pass::kAgainPlainly) {
-      ReadingOptions plainly = reading;
-      plainly.decodeBesideParser = false;
-      Convert(host, inputPath, plainly);
+    if (Convert(host, options) == Pass::kAgainPlainly) {
+      ConversionOptions plainly = options;
+      plainly.reading.decodeBesideParser = false;
+      Convert(host, plainly);
     }
   } catch (const std::bad_alloc&) {
     throw ConversionError(ErrorNumber::kOutOfMemory, "not enough memory for this document");

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "digital_document.h"
 
@@ -23,13 +24,24 @@ class ConversionHost {
     (void)bytesTotal;
     return true;
   }
+  // Paths of other documents converted in the same run, as in a batch: like the
+  // document being converted, no table may replace them.
+  virtual std::vector<std::string> OtherDocuments() const { return {}; }
 };
 
 // Converts the document that the host's path text names into its text table.
 // A document that cannot be loaded is shown as "Error: " and the reason; every
 // other failure raises ConversionError. Success and cancelling say nothing.
 void RunConversion(ConversionHost& host);
-// The same, reading the document another way (tests compare the ways).
-void RunConversion(ConversionHost& host, const ReadingOptions& reading);
+
+// Ways of converting that end alike; only tests and fuzzers change them, to compare.
+struct ConversionOptions {
+  ReadingOptions reading;
+  // The table is written while the data decodes when both counts come first.
+  bool streamTable = true;
+  // The table's temporary file has no name until it is complete, where the system allows.
+  bool unnamedTemporaryFile = true;
+};
+void RunConversion(ConversionHost& host, const ConversionOptions& options);
 
 }  // namespace sorrelin

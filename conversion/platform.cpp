@@ -1,18 +1,23 @@
 #include "platform.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <string>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 #ifdef __linux__
-#include <fcntl.h>
 #include <linux/falloc.h>
 #endif
-
-#include <cerrno>
 
 namespace sorrelin {
 
@@ -22,6 +27,79 @@ UniqueFile OpenFile(const std::filesystem::path& path, const char* mode) {
   return UniqueFile(::_wfopen(path.c_str(), wideMode.c_str()));
 #else
   return UniqueFile(std::fopen(path.c_str(), mode));
+#endif
+}
+
+UniqueFile CreateNewFile(const std::filesystem::path& path) {
+#ifdef _WIN32
+  const int descriptor =
+      ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (descriptor < 0) return nullptr;
+  UniqueFile file(::_fdopen(descriptor, "wb"));
+  if (!file) ::_close(descriptor);
+#else
+  const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (descriptor < 0) return nullptr;
+  UniqueFile file(::fdopen(descriptor, "wb"));
+  if (!file) ::close(descriptor);
+#endif
+  return file;
+}
+
+#ifdef __linux__
+namespace {
+
+std::string DescriptorPath(std::FILE* file) {
+  return "/proc/self/fd/" + std::to_string(::fileno(file));
+}
+
+}  // namespace
+#endif
+
+UniqueFile CreateUnnamedFile(const std::filesystem::path& folder) {
+#if defined(__linux__) && defined(O_TMPFILE)
+  const int descriptor = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (descriptor < 0) return nullptr;
+  UniqueFile file(::fdopen(descriptor, "wb"));
+  if (!file) {
+    ::close(descriptor);
+    return nullptr;
+  }
+  // The name is given through /proc; without it the file could never be named.
+  if (::access(DescriptorPath(file.get()).c_str(), F_OK) != 0) return nullptr;
+  return file;
+#else
+  (void)folder;
+  return nullptr;
+#endif
+}
+
+bool NameUnnamedFile(std::FILE* file, const std::filesystem::path& path) {
+#ifdef __linux__
+  return ::linkat(AT_FDCWD, DescriptorPath(file).c_str(), AT_FDCWD, path.c_str(),
+                  AT_SYMLINK_FOLLOW) == 0;
+#else
+  (void)file;
+  (void)path;
+  errno = ENOSYS;
+  return false;
+#endif
+}
+
+bool MayWrite(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return ::_waccess(path.c_str(), 2) == 0;
+#else
+  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+#endif
+}
+
+void SetPermissions(std::FILE* file, std::filesystem::perms permissions) {
+#ifdef _WIN32
+  (void)file;
+  (void)permissions;
+#else
+  ::fchmod(::fileno(file), static_cast<mode_t>(permissions) & 07777);
 #endif
 }
 

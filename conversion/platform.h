@@ -14,8 +14,27 @@ struct FileCloser {
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens a file by its path (wide names on Windows); null with errno set on failure.
-// `mode` is an fopen mode; "wbx" creates the file exclusively.
 UniqueFile OpenFile(const std::filesystem::path& path, const char* mode);
+
+// Creates a new file for writing, failing (EEXIST) when the name exists; null with
+// errno set on failure.
+UniqueFile CreateNewFile(const std::filesystem::path& path);
+
+// Creates a file without a name in `folder`, for writing, where the system and the
+// file system can (Linux: O_TMPFILE); such a file vanishes if the process dies.
+// Null elsewhere.
+UniqueFile CreateUnnamedFile(const std::filesystem::path& folder);
+
+// Gives a file made by CreateUnnamedFile the name `path`, which must not exist.
+// False with errno set on failure.
+bool NameUnnamedFile(std::FILE* file, const std::filesystem::path& path);
+
+// Whether this user may write the existing file at `path` (asked of the system, the
+// file is not opened); false with errno set when not.
+bool MayWrite(const std::filesystem::path& path);
+
+// Sets the permission bits of an open file, where the system has them.
+void SetPermissions(std::FILE* file, std::filesystem::perms permissions);
 
 // Reserves disk space for the first `bytes` bytes of an open file without changing
 // its size, where the file system can. Returns false only when the disk (or quota)

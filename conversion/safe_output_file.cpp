@@ -27,29 +27,36 @@ std::string RandomSuffix() {
 
 }  // namespace
 
-SafeOutputFile::SafeOutputFile(const fs::path& target)
+SafeOutputFile::SafeOutputFile(const fs::path& target, std::span<const fs::path> documents,
+                               bool unnamedWherePossible)
     : target_(target), targetText_(PathToText(target)) {
   std::error_code error;
-  // A link stays a link: the file it points to is the one replaced.
-  if (fs::is_symlink(fs::symlink_status(target_, error))) {
-    fs::path resolved = fs::canonical(target_, error);
-    if (!error) target_ = std::move(resolved);
+  // A link stays a link: the file it names, even one not there yet, is replaced.
+  for (int hops = 0; fs::is_symlink(fs::symlink_status(target_, error)); ++hops) {
+    if (hops == 40) Refuse(targetText_, ErrnoMessage(ELOOP));
+    const fs::path next = fs::read_symlink(target_, error);
+    if (error) Refuse(targetText_, error.message());
+    target_ = target_.parent_path() / next;  // an absolute `next` replaces the whole
   }
   const fs::file_status status = fs::status(target_, error);
   if (error && error != std::errc::no_such_file_or_directory) Refuse(targetText_, error.message());
   const bool exists = fs::exists(status);
   if (fs::is_directory(status)) Refuse(targetText_, "it is a folder");
   if (exists && !fs::is_regular_file(status)) Refuse(targetText_, "it is not a regular file");
-  if (exists) {
-    // Opening without truncating asks the system whether this user may write it.
-    if (!OpenFile(target_, "r+b")) Refuse(targetText_, ErrnoMessage(errno));
+  for (std::size_t i = 0; exists && i < documents.size(); ++i) {
+    if (fs::equivalent(target_, documents[i], error)) {
+      Refuse(targetText_, i == 0 ? "it is the document being converted"
+                                 : "it is another document being converted");
+    }
   }
+  if (exists && !MayWrite(target_)) Refuse(targetText_, ErrnoMessage(errno));
 
-  fs::path folder = target_.parent_path();
-  if (folder.empty()) folder = ".";
+  folder_ = target_.parent_path();
+  if (folder_.empty()) folder_ = ".";
+  if (unnamedWherePossible) file_ = CreateUnnamedFile(folder_);
   for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-    temporary_ = folder / (".sorrelin-" + RandomSuffix() + ".tmp");
-    file_ = OpenFile(temporary_, "wbx");
+    temporary_ = folder_ / (".sorrelin-" + RandomSuffix() + ".tmp");
+    file_ = CreateNewFile(temporary_);
     if (!file_ && errno != EEXIST) break;
   }
   if (!file_) {
@@ -58,7 +65,7 @@ SafeOutputFile::SafeOutputFile(const fs::path& target)
     Refuse(targetText_, ErrnoMessage(openError));
   }
   std::setvbuf(file_.get(), nullptr, _IONBF, 0);
-  if (exists) fs::permissions(temporary_, status.permissions(), error);
+  if (exists) SetPermissions(file_.get(), status.permissions());
 }
 
 SafeOutputFile::~SafeOutputFile() {
@@ -75,9 +82,7 @@ void SafeOutputFile::Discard() noexcept {
 
 ConversionError SafeOutputFile::NotEnoughSpace(std::uint64_t bytes) const {
   std::error_code error;
-  fs::path folder = target_.parent_path();
-  if (folder.empty()) folder = ".";
-  const fs::space_info space = fs::space(folder, error);
+  const fs::space_info space = fs::space(folder_, error);
   const bool shown = !error && space.available < bytes;
   return ConversionError(ErrorNumber::kNotEnoughSpace,
                          "not enough free space for " + Quoted(targetText_) + ": the table needs " +
@@ -87,7 +92,7 @@ ConversionError SafeOutputFile::NotEnoughSpace(std::uint64_t bytes) const {
 
 void SafeOutputFile::Reserve(std::uint64_t bytes) {
   std::error_code error;
-  const fs::space_info space = fs::space(temporary_.parent_path(), error);
+  const fs::space_info space = fs::space(folder_, error);
   if ((!error && bytes > space.available) || !ReserveFileSpace(file_.get(), bytes)) {
     throw NotEnoughSpace(bytes);
   }
@@ -103,8 +108,24 @@ void SafeOutputFile::Write(const char* bytes, std::size_t size) {
   if (size != 0 && std::fwrite(bytes, 1, size, file_.get()) != size) FailWrite(errno);
 }
 
+void SafeOutputFile::NameTemporaryFile() {
+  for (int attempt = 0; attempt < 100 && temporary_.empty(); ++attempt) {
+    const fs::path name = folder_ / (".sorrelin-" + RandomSuffix() + ".tmp");
+    if (NameUnnamedFile(file_.get(), name)) {
+      temporary_ = name;
+    } else if (errno != EEXIST) {
+      break;
+    }
+  }
+  if (temporary_.empty()) {
+    throw ConversionError(ErrorNumber::kWriteFailed,
+                          "cannot replace " + Quoted(targetText_) + ": " + ErrnoMessage(errno));
+  }
+}
+
 void SafeOutputFile::Commit() {
   if (std::fflush(file_.get()) != 0) FailWrite(errno);
+  if (temporary_.empty()) NameTemporaryFile();
   if (std::fclose(file_.release()) != 0) FailWrite(errno);
   std::error_code error;
   fs::rename(temporary_, target_, error);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "conversion_error.h"
@@ -12,12 +13,19 @@ namespace sorrelin {
 
 // Writes a file through a temporary file in the same folder, which replaces the
 // target in one rename on Commit. Until then the target is untouched; if Commit is
-// never reached the temporary file is removed. Failures raise ConversionError.
+// never reached the temporary file is removed. Where the system allows, the
+// temporary file has no name until Commit, so not even a killed process leaves it.
+// A target that is a link stays a link: the file it names is written, existing or
+// not. Failures raise ConversionError.
 class SafeOutputFile {
  public:
-  // Refuses a target that is a folder or that exists and cannot be written
-  // (kOutputNotWritable), then creates the temporary file.
-  explicit SafeOutputFile(const std::filesystem::path& target);
+  // Refuses (kOutputNotWritable) a target that is a folder, exists and cannot be
+  // written, or is one of `documents` (the document converted first, then any others
+  // converted with it), by any name or link; then creates the temporary file,
+  // unnamed if `unnamedWherePossible` and the system allows.
+  explicit SafeOutputFile(const std::filesystem::path& target,
+                          std::span<const std::filesystem::path> documents = {},
+                          bool unnamedWherePossible = true);
   ~SafeOutputFile();
   SafeOutputFile(const SafeOutputFile&) = delete;
   SafeOutputFile& operator=(const SafeOutputFile&) = delete;
@@ -35,12 +43,15 @@ class SafeOutputFile {
   // The error for a table of `bytes` that does not fit, with the free space now.
   ConversionError NotEnoughSpace(std::uint64_t bytes) const;
 
+  // The temporary file's path; empty while it has no name.
   const std::filesystem::path& TemporaryPath() const noexcept { return temporary_; }
 
  private:
   [[noreturn]] void FailWrite(int errorNumber) const;
+  void NameTemporaryFile();
 
   std::filesystem::path target_;
+  std::filesystem::path folder_;
   std::filesystem::path temporary_;
   std::string targetText_;
   UniqueFile file_;

@@ -6,8 +6,10 @@
 #include <limits>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "conversion_error.h"
+#include "message_text.h"
 #include "safe_output_file.h"
 #include "table_format.h"
 
@@ -62,18 +64,21 @@ std::int64_t ReadCount(std::string_view text, std::string_view what) {
   std::int64_t value = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
-    std::string shown(text.substr(0, kShownCountLength));
-    if (text.size() > kShownCountLength) shown += "...";
     throw ConversionError(ErrorNumber::kCountNotANumber,
-                          std::string(what) + " is not a number: \"" + shown + "\"");
+                          std::string(what) + " is not a number: " +
+                              Quoted(Shortened(text, kShownCountLength)));
   }
   return value;
 }
 
-TextTableStream::TextTableStream(std::string_view outputPath, std::string_view lineCountText,
+TextTableStream::TextTableStream(const TableTarget& target, std::string_view lineCountText,
                                  std::string_view sampleCountText) {
   try {
-    file_ = std::make_unique<SafeOutputFile>(PathFromText(outputPath));
+    std::vector<std::filesystem::path> documents;
+    for (const std::string& document : target.documents)
+      documents.push_back(PathFromText(document));
+    file_ = std::make_unique<SafeOutputFile>(PathFromText(target.outputPath), documents,
+                                             target.unnamedTemporaryFile);
     if (const std::int64_t lineCount = ReadCount(lineCountText, "line count"); lineCount >= 1) {
       lines_ = static_cast<std::uint64_t>(lineCount);
       const std::int64_t sampleCount = ReadCount(sampleCountText, "sample count");
@@ -185,9 +190,9 @@ void TextTableStream::Finish() {
   throw file_->NotEnoughSpace(tableSize_);
 }
 
-bool WriteDigitalTextTable(std::string_view outputPath, const DigitalWaveformDocument& document,
+bool WriteDigitalTextTable(const TableTarget& target, const DigitalWaveformDocument& document,
                            const std::function<bool()>& keepGoing) {
-  TextTableStream table(outputPath, document.lineCountText, document.sampleCountText);
+  TextTableStream table(target, document.lineCountText, document.sampleCountText);
   const auto data = document.data.bytes();
   for (std::size_t at = 0; at < data.size(); at += kWriteBlock) {
     if (keepGoing && !keepGoing()) return false;

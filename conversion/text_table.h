@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "conversion_error.h"
 #include "digital_document.h"
@@ -14,6 +15,16 @@
 namespace sorrelin {
 
 class SafeOutputFile;
+
+// Where a table goes.
+struct TableTarget {
+  std::string outputPath;
+  // Files the table must never replace, by any name or link: the document converted
+  // first, then any others converted with it.
+  std::vector<std::string> documents;
+  // The temporary file has no name until the table is complete, where the system allows.
+  bool unnamedTemporaryFile = true;
+};
 
 // Where the table of `inputPath` goes: a name ending in ".XMLdig" (any letter case)
 // gets ".txt" in its place; any other name keeps its whole text and gets ".txt"
@@ -33,7 +44,7 @@ std::int64_t ReadCount(std::string_view text, std::string_view what);
 // stays as it was on any failure.
 class TextTableStream : public DataSink {
  public:
-  TextTableStream(std::string_view outputPath, std::string_view lineCountText,
+  TextTableStream(const TableTarget& target, std::string_view lineCountText,
                   std::string_view sampleCountText);
   ~TextTableStream() override;
   TextTableStream(const TextTableStream&) = delete;
@@ -65,7 +76,11 @@ class TextTableStream : public DataSink {
 
 // Writes the whole table of `document` (see TextTableStream), asking `keepGoing`
 // between blocks; returns false, having written nothing, when it says stop.
-bool WriteDigitalTextTable(std::string_view outputPath, const DigitalWaveformDocument& document,
+bool WriteDigitalTextTable(const TableTarget& target, const DigitalWaveformDocument& document,
                            const std::function<bool()>& keepGoing = {});
+inline void WriteDigitalTextTable(std::string_view outputPath,
+                                  const DigitalWaveformDocument& document) {
+  WriteDigitalTextTable(TableTarget{std::string(outputPath), {}, true}, document);
+}
 
 }  // namespace sorrelin

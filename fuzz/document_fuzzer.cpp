@@ -84,7 +84,7 @@ bool HasTheTableShape(const std::string& table) {
 }
 
 // Converts the document over an earlier output; returns the table or the failure.
-std::string Convert(const sorrelin::ReadingOptions& reading) {
+std::string Convert(const sorrelin::ConversionOptions& options) {
   const fs::path input = Folder() / "doc.XMLdig";
   const fs::path output = Folder() / "doc.txt";
   const std::string earlier = "earlier output";
@@ -95,7 +95,7 @@ std::string Convert(const sorrelin::ReadingOptions& reading) {
   Host host(input.string());
   std::string outcome;
   try {
-    sorrelin::RunConversion(host, reading);
+    sorrelin::RunConversion(host, options);
     outcome = host.message.empty() ? "table " + Read(output) : host.message;
   } catch (const sorrelin::ConversionError& error) {
     if (error.Number() < 1001 || error.Number() > 1010) std::abort();
@@ -122,14 +122,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Block sizes from the document's own bytes, so a run is repeatable.
   std::uint32_t hash = 2166136261u;
   for (std::size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 16777619u;
-  sorrelin::ReadingOptions usual;
-  usual.readBlock = hash % 4 == 0 ? std::size_t{1} << 20 : 1 + hash % 200;
-  usual.blockSeed = hash | 1;
-  sorrelin::ReadingOptions plain;
-  plain.decodeBesideParser = false;
+  sorrelin::ConversionOptions usual;
+  usual.reading.readBlock = hash % 4 == 0 ? std::size_t{1} << 20 : 1 + hash % 200;
+  usual.reading.blockSeed = hash | 1;
+  sorrelin::ConversionOptions plain;
+  plain.reading.decodeBesideParser = false;
+  plain.reading.readBlock = 1 + (hash >> 8) % 300;
+  plain.reading.blockSeed = (hash >> 4) | 1;
   plain.streamTable = false;
-  plain.readBlock = 1 + (hash >> 8) % 300;
-  plain.blockSeed = (hash >> 4) | 1;
+  plain.unnamedTemporaryFile = false;
   if (Convert(usual) != Convert(plain)) std::abort();
   return 0;
 }

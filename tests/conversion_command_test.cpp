@@ -100,19 +100,27 @@ TEST(RunConversion, EndsAlikeWhicheverWayTheDocumentIsRead) {
        "Error: unclosed token at line 13, column 1"},
       {"bad count beats short data", DocumentXml("1", "x", ""),
        "error 1007: sample count is not a number: \"x\""},
+      {"a count on two lines, told on one", DocumentXml("two\nlines", "1", ""),
+       "error 1007: line count is not a number: \"two\\nlines\""},
+      {"a long count cut between characters",
+       DocumentXml(std::string(39, '9') + "\xC3\xA9", "1", ""),
+       "error 1007: line count is not a number: \"" + std::string(39, '9') + "...\""},
+      {"one line too short", DocumentXml("1", "3", "AQ=="),
+       "error 1008: data too short: 1 line of 3 samples need 3 bytes, the data holds 1"},
       {"short data beats too little space", DocumentXml("1000000000000", "1", "AQ=="),
        "error 1008: data too short: 1000000000000 lines of 1 sample need 1000000000000 bytes, "
        "the data holds 1"},
       {"too little space for empty rows", DocumentXml("1000000000000", "0", ""),
        "error 1009: not enough free space for \"{out}\": the table needs 2000000000000 bytes, *"},
   };
-  ReadingOptions pieces;
-  pieces.readBlock = 7;
-  pieces.blockSeed = 11;
-  ReadingOptions plain = pieces;
-  plain.decodeBesideParser = false;
+  ConversionOptions pieces;
+  pieces.reading.readBlock = 7;
+  pieces.reading.blockSeed = 11;
+  ConversionOptions plain = pieces;
+  plain.reading.decodeBesideParser = false;
+  plain.reading.blockSeed = 5;
   plain.streamTable = false;
-  plain.blockSeed = 5;
+  plain.unnamedTemporaryFile = false;
   TempFolder folder;
   const auto input = folder / "run.XMLdig";
   const auto output = folder / "run.txt";
@@ -124,16 +132,16 @@ TEST(RunConversion, EndsAlikeWhicheverWayTheDocumentIsRead) {
     }
     const bool prefix = expected.back() == '*';
     if (prefix) expected.pop_back();
-    for (const ReadingOptions& reading : {ReadingOptions{}, pieces, plain}) {
-      SCOPED_TRACE(std::string(c.name) + (reading.decodeBesideParser ? "" : ", plain") +
-                   (reading.blockSeed ? ", in pieces" : ""));
+    for (const ConversionOptions& options : {ConversionOptions{}, pieces, plain}) {
+      SCOPED_TRACE(std::string(c.name) + (options.streamTable ? "" : ", plain") +
+                   (options.reading.blockSeed ? ", in pieces" : ""));
       std::filesystem::remove_all(output);
       if (c.outputIsFolder) {
         std::filesystem::create_directory(output);
       } else {
         WriteFile(output, "earlier");
       }
-      const std::string outcome = ConversionOutcome(input, reading);
+      const std::string outcome = ConversionOutcome(input, options);
       EXPECT_EQ(prefix ? outcome.substr(0, expected.size()) : outcome, expected);
       if (!c.outputIsFolder && outcome.rfind("table ", 0) != 0) {
         EXPECT_EQ(ReadFile(output), "earlier");
@@ -142,6 +150,80 @@ TEST(RunConversion, EndsAlikeWhicheverWayTheDocumentIsRead) {
     }
   }
 }
+
+// Cancels at its second block, noting what the folder holds at that moment.
+class CancellingHost : public FakeHost {
+ public:
+  CancellingHost(const TempFolder& folder, std::string path)
+      : FakeHost(std::move(path)), folder_(folder) {}
+  bool KeepConverting(std::uint64_t, std::uint64_t) override {
+    if (++blocks_ < 2) return true;
+    entriesMeanwhile = folder_.Entries();
+    return false;
+  }
+  std::vector<std::string> entriesMeanwhile;
+
+ private:
+  const TempFolder& folder_;
+  int blocks_ = 0;
+};
+
+TEST(RunConversion, CancellingLeavesTheEarlierOutputAndNoTemporaryFileEvenMeanwhile) {
+  TempFolder folder;
+  WriteFile(folder / "run.XMLdig", DocumentXml(1, 3000, std::vector<std::uint8_t>(3000, 1)));
+  const std::vector<std::string> both = {"run.XMLdig", "run.txt"};
+  for (const bool unnamed : {true, false}) {
+    WriteFile(folder / "run.txt", "earlier");
+    ConversionOptions options;
+    options.reading.readBlock = 1000;
+    options.unnamedTemporaryFile = unnamed;
+    CancellingHost host(folder, testing::Text(folder / "run.XMLdig"));
+    RunConversion(host, options);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(ReadFile(folder / "run.txt"), "earlier");
+    EXPECT_EQ(folder.Entries(), both);
+    // Unnamed, the table under way leaves nothing behind even if the process is killed.
+    EXPECT_EQ(host.entriesMeanwhile.size(), unnamed ? 2u : 3u);
+  }
+}
+
+#ifndef _WIN32
+TEST(RunConversion, NeverReplacesADocumentThroughALinkAndWritesThroughOthers) {
+  TempFolder folder;
+  const std::string document = DocumentXml(1, 1, std::vector<std::uint8_t>{5});
+  const auto link = [&](const std::string& to, const std::string& name) {
+    std::filesystem::remove(folder / name);
+    std::filesystem::create_symlink(to, folder / name);
+  };
+  const std::string refused = "error 1006: cannot write \"" + testing::Text(folder / "a.txt");
+  std::filesystem::create_directory(folder / "sub");
+
+  WriteFile(folder / "a.XMLdig", document);
+  link("a.XMLdig", "a.txt");
+  EXPECT_EQ(ConversionOutcome(folder / "a.XMLdig"),
+            refused + "\": it is the document being converted");
+  WriteFile(folder / "b.XMLdig", document);
+  link("b.XMLdig", "a.txt");
+  EXPECT_EQ(ConversionOutcome(folder / "a.XMLdig", {}, {testing::Text(folder / "b.XMLdig")}),
+            refused + "\": it is another document being converted");
+  EXPECT_EQ(ReadFile(folder / "a.XMLdig"), document);
+  EXPECT_EQ(ReadFile(folder / "b.XMLdig"), document);
+
+  std::filesystem::remove(folder / "a.txt");
+  WriteFile(folder / "c.txt", document);
+  link("c.txt", "c.XMLdig");
+  EXPECT_EQ(ConversionOutcome(folder / "c.XMLdig"), "error 1006: cannot write \"" +
+                                                        testing::Text(folder / "c.txt") +
+                                                        "\": it is the document being converted");
+  EXPECT_EQ(ReadFile(folder / "c.txt"), document);
+
+  // A link to a file not there yet is written through, like a link to one that is.
+  link("sub/new.txt", "a.txt");
+  EXPECT_EQ(ConversionOutcome(folder / "a.XMLdig"), "table 5,\r\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "a.txt"));
+  EXPECT_EQ(ReadFile(folder / "sub" / "new.txt"), "5,\r\n");
+}
+#endif
 
 }  // namespace
 }  // namespace sorrelin

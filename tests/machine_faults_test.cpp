@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#ifdef __linux__
+#include <sys/inotify.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -160,6 +163,21 @@ TEST(MachineFaults, InputRemovedOrCutWhileReadGivesTheTableOrALoadFailure) {
   EXPECT_EQ(messages[0].rfind("Error: ", 0), 0u);
   EXPECT_TRUE(folder.Entries().empty());
 }
+
+#ifdef __linux__
+TEST(MachineFaults, AFailedConversionLeavesTheEarlierOutputUnopened) {
+  // File watchers and backup tools see an open for writing as a change.
+  TempFolder folder;
+  WriteFile(folder / "run.XMLdig", DocumentXml("x", "1", "AQ=="));
+  WriteFile(folder / "run.txt", "earlier");
+  const int watch = ::inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(::inotify_add_watch(watch, (folder / "run.txt").c_str(), IN_OPEN | IN_CLOSE_WRITE), 0);
+  EXPECT_EQ(ConversionOutcome(folder / "run.XMLdig").substr(0, 10), "error 1007");
+  char events[4096];
+  EXPECT_LT(::read(watch, events, sizeof events), 0);
+  ::close(watch);
+}
+#endif
 
 }  // namespace
 }  // namespace sorrelin

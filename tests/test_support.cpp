@@ -98,10 +98,12 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 std::string Text(const std::filesystem::path& path) { return PathToText(path); }
 
-std::string ConversionOutcome(const std::filesystem::path& input, const ReadingOptions& reading) {
+std::string ConversionOutcome(const std::filesystem::path& input, const ConversionOptions& options,
+                              const std::vector<std::string>& otherDocuments) {
   FakeHost host(Text(input));
+  host.others = otherDocuments;
   try {
-    RunConversion(host, reading);
+    RunConversion(host, options);
   } catch (const ConversionError& error) {
     return "error " + std::to_string(error.Number()) + ": " + error.what();
   }

@@ -42,7 +42,8 @@ std::string Text(const std::filesystem::path& path);
 // "table " and the table's bytes, the message shown ("Error: ..."), or
 // "error N: description". Cancelled conversions end as "cancelled".
 std::string ConversionOutcome(const std::filesystem::path& input,
-                              const ReadingOptions& reading = {});
+                              const ConversionOptions& options = {},
+                              const std::vector<std::string>& otherDocuments = {});
 
 // A host with a fixed path text that records the messages shown.
 class FakeHost : public ConversionHost {
@@ -50,7 +51,9 @@ class FakeHost : public ConversionHost {
   explicit FakeHost(std::string path) : path_(std::move(path)) {}
   std::string PathText() const override { return path_; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::vector<std::string> OtherDocuments() const override { return others; }
   std::vector<std::string> messages;
+  std::vector<std::string> others;
 
  private:
   std::string path_;
