@@ -128,6 +128,7 @@ class DocumentReader {
     XML_Parser p = parser_.get();
     std::uint64_t bytesRead = 0;
     std::size_t block = options_.reading.readBlock;
+    XML_Index lastReached = -1;  // where the last parse call's last event ended
     for (bool last = false; !last;) {
       if (options_.keepReading && !options_.keepReading(bytesRead, fileSize_)) {
         document_.cancelled_ = true;
@@ -146,7 +147,6 @@ class DocumentReader {
       NoteFirstBytes(buffer, count);
       bytesRead += count;
 
-      const XML_Index before = XML_GetCurrentByteIndex(p);
       XML_Status status = XML_STATUS_OK;
       if (beside) {
         const std::size_t run = DecodeRun({buffer, count});
@@ -157,8 +157,10 @@ class DocumentReader {
       } else {
         status = XML_ParseBuffer(p, static_cast<int>(count), last);
         givenToParser_ += count;
-        block = XML_GetCurrentByteIndex(p) == before ? std::min(block * 2, kLargestBlock)
-                                                     : options_.reading.readBlock;
+        const XML_Index reached = XML_GetCurrentByteIndex(p);
+        block = reached == lastReached ? std::min(block * 2, kLargestBlock)
+                                       : options_.reading.readBlock;
+        lastReached = reached;
       }
       if (failure_) std::rethrow_exception(failure_);
       if (status != XML_STATUS_OK) return FailureReason();

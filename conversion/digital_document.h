@@ -32,8 +32,6 @@ struct ReadingOptions {
   // Base64 runs of the data are decoded straight from the read buffer, beside the
   // XML parser, where the document's encoding and the file allow.
   bool decodeBesideParser = true;
-  // The table is written while the data decodes when both counts come first.
-  bool streamTable = true;
   // Bytes read at a time; with a nonzero seed, every block has a pseudo-random size
   // of at most that, so block boundaries fall anywhere.
   std::size_t readBlock = std::size_t{1} << 20;
