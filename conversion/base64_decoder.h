@@ -9,8 +9,9 @@
 namespace sorrelin {
 
 // Streaming decoder of standard Base64 ("=" padding) into a ByteBuffer. Space, tab,
-// CR and LF are skipped anywhere. The text may arrive in pieces of any size; the
-// first fault is remembered with its character offset and the rest is ignored.
+// CR and LF are skipped anywhere. The text may arrive in pieces of any size, each of
+// whole UTF-8 characters as the XML parser gives them; the first fault is remembered
+// with its character offset and the rest is ignored.
 class Base64Decoder {
  public:
   explicit Base64Decoder(ByteBuffer& output) : output_(output) {}
