@@ -2,8 +2,10 @@
 #include <QApplication>
 
 #include "main_window.h"
+#include "platform.h"
 
 int main(int argc, char** argv) {
+  sorrelin::CatchInterruptSignals();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Sorrelin"));
   QApplication::setApplicationVersion(QStringLiteral("1.00"));
