@@ -63,6 +63,13 @@ struct Window {
   void SetPath(const std::filesystem::path& path) {
     window.PathField()->setPlainText(QString::fromStdString(Text(path)));
   }
+  // Sends a key press to the widget with the keyboard focus.
+  void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, QString text = {}) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(focus, &event);
+  }
 };
 
 TEST(MainWindow, CaptionsFitTheirButtons) {
@@ -72,6 +79,7 @@ TEST(MainWindow, CaptionsFitTheirButtons) {
     QStyleOptionButton option;
     option.initFrom(button);
     option.text = button->text();
+    if (button->autoDefault()) option.features |= QStyleOptionButton::AutoDefaultButton;
     const QRect contents =
         button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
     EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), contents.width());
@@ -179,17 +187,22 @@ TEST(MainWindow, PathClickCopiesTheDialogsFileNameEvenAfterACancel) {
   EXPECT_EQ(fresh.window.PathField()->toPlainText(), "");
 }
 
-TEST(PathBox, TakesNoLineBreaks) {
-  PathBox box;
-  box.setPlainText("/data/");
-  box.moveCursor(QTextCursor::End);
-  QApplication::clipboard()->setText("run\n1\r\n.XMLdig");
-  box.paste();
-  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-  QCoreApplication::sendEvent(&box, &enter);
-  QKeyEvent letter(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
-  QCoreApplication::sendEvent(&box, &letter);
-  EXPECT_EQ(box.toPlainText(), "/data/run1.XMLdigx");
+TEST(MainWindow, KeyboardEnterPressesTabSelectsThePathAndLineBreaksAreDropped) {
+  Window w;
+  w.choices = {"/acq/run1.XMLdig", "/acq/run2.XMLdig"};
+  w.window.PathButton()->setFocus();
+  w.Press(Qt::Key_Return);
+  EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run1.XMLdig");
+  w.Press(Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run2.XMLdig");
+
+  w.Press(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.window.PathField());
+  QApplication::clipboard()->setText("/data/run\n1\r\n.XMLdig");
+  w.window.PathField()->paste();  // replaces the whole path
+  w.Press(Qt::Key_Return, Qt::NoModifier, "\r");
+  w.Press(Qt::Key_X, Qt::NoModifier, "x");
+  EXPECT_EQ(w.window.PathField()->toPlainText(), "/data/run1.XMLdigx");
 }
 
 // Closes the next modal window once it is up, after `check` has looked at it.

@@ -73,6 +73,10 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
       messages_(messages ? std::move(messages) : std::make_unique<MessageBoxPresenter>(this)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(kTitle);
+  // The size is fixed: no maximise button.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   QIcon icon;
   icon.addFile(QStringLiteral(":/sorrelin/icon-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/sorrelin/icon-32.png"), QSize(32, 32));
@@ -88,6 +92,7 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
   command2_->setObjectName(QStringLiteral("Command2"));
   command2_->setGeometry(Twips(600, 240, 975, 375));
   command2_->setToolTip(QStringLiteral("Choose the *.XMLdig file"));
+  for (QPushButton* button : {command1_, command2_}) button->setAutoDefault(true);  // Enter
   text1_->setObjectName(QStringLiteral("Text1"));
   text1_->setGeometry(Twips(1680, 120, 3255, 1245));
   text1_->setToolTip(QStringLiteral("Path of the *.XMLdig file"));
