@@ -6,15 +6,18 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTimer>
+#include <QWindow>
 
 #include "path_box.h"
 #include "qt_file_dialog.h"
 #include "test_support.h"
+#include "window_command_line.h"
 
 namespace sorrelin {
 namespace {
@@ -203,6 +206,22 @@ TEST(MainWindow, KeyboardEnterPressesTabSelectsThePathAndLineBreaksAreDropped) {
   w.Press(Qt::Key_Return, Qt::NoModifier, "\r");
   w.Press(Qt::Key_X, Qt::NoModifier, "x");
   EXPECT_EQ(w.window.PathField()->toPlainText(), "/data/run1.XMLdigx");
+}
+
+TEST(MainWindow, DroppedFileAndFileArgumentGoToThePathBox) {
+  Window w;
+  QMimeData data;
+  data.setUrls({QUrl("https://example.org/run0.XMLdig"), QUrl::fromLocalFile("/acq/run 1.XMLdig")});
+  const QPoint onThePathBox = w.window.PathField()->geometry().center();
+  QDragEnterEvent enter(onThePathBox, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w.window.windowHandle(), &enter);
+  QDropEvent drop(onThePathBox, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w.window.windowHandle(), &drop);
+  EXPECT_EQ(w.window.PathField()->toPlainText(), QDir::toNativeSeparators("/acq/run 1.XMLdig"));
+
+  EXPECT_EQ(FileArgument({"sorrelin"}), "");
+  EXPECT_EQ(FileArgument({"sorrelin", "run1.XMLdig"}),
+            QDir::toNativeSeparators(QDir::current().absoluteFilePath("run1.XMLdig")));
 }
 
 // Closes the next modal window once it is up, after `check` has looked at it.

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -31,6 +34,14 @@ constexpr int kFontPointSize = 8;
 
 // How often an idle window looks for an interrupt signal.
 constexpr std::chrono::milliseconds kInterruptPollInterval{150};
+
+// The local path of the first file in dropped data, or empty.
+QString DroppedPath(const QMimeData* data) {
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return QDir::toNativeSeparators(url.toLocalFile());
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -85,6 +96,7 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
   smallFont.setPointSize(kFontPointSize);
   setFont(smallFont);
   setFixedSize(5070 / 15, 1515 / 15);
+  setAcceptDrops(true);
 
   command1_->setObjectName(QStringLiteral("Command1"));
   command1_->setGeometry(Twips(600, 840, 975, 375));
@@ -156,6 +168,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   QWidget::closeEvent(event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedPath(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = DroppedPath(event->mimeData());
+  if (path.isEmpty()) return;
+  SetPathText(path);
+  event->acceptProposedAction();
 }
 
 // The top-level error policy: one message with the failure's number and

@@ -12,6 +12,7 @@ PathBox::PathBox(QWidget* parent) : QPlainTextEdit(parent) {
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   setTabChangesFocus(true);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setAcceptDrops(false);
 }
 
 void PathBox::focusInEvent(QFocusEvent* event) {

@@ -6,7 +6,8 @@ namespace sorrelin {
 
 // An editable path field that shows a long path in full, wrapped inside its box,
 // and takes no line breaks: Enter is ignored and pasted line breaks are dropped.
-// Tabbing into it selects its text, so that typing replaces it.
+// Tabbing into it selects its text, so that typing replaces it. Files dropped on
+// it are left to the window.
 class PathBox : public QPlainTextEdit {
  public:
   explicit PathBox(QWidget* parent = nullptr);
