@@ -24,8 +24,8 @@ name that does not end in .XMLdig (in any letter case) gets .txt appended, so
 run1.xml becomes run1.xml.txt. An earlier table of that name is replaced only by
 a complete new one. Each failure is one line on standard error, and the other
 documents are still converted. On a terminal, a document that takes more than a
-second shows its progress; Ctrl-C stops at once, leaving earlier tables as they
-were.
+second shows its progress. Ctrl-C stops the conversion and leaves an earlier
+table as it was.
 
   -q, --quiet    show no progress
   -h, --help     show this help and exit
