@@ -1,6 +1,7 @@
 // sorrelin-convert: converts each document named on the command line, as the
 // window's Conversion button does with that path in its path box.
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -8,17 +9,49 @@
 
 #include "conversion_command.h"
 #include "conversion_error.h"
+#include "platform.h"
+#include "progress_line.h"
 
 namespace {
 
 constexpr const char* kProgram = "sorrelin-convert";
 
-// Reports a load failure on standard error, prefixed with the program and the path.
+constexpr const char* kHelp = R"(Usage: sorrelin-convert [OPTION]... PATH...
+Convert digital waveform documents (.XMLdig) into ASCII text tables.
+
+Each table is written beside its document: run1.XMLdig becomes run1.txt, and a
+name that does not end in .XMLdig (in any letter case) gets .txt appended, so
+run1.xml becomes run1.xml.txt. An earlier table of that name is replaced only by
+a complete new one. Each failure is one line on standard error, and the other
+documents are still converted. On a terminal, a document that takes more than a
+second shows its progress. Ctrl-C stops the conversion and leaves an earlier
+table as it was.
+
+  -q, --quiet    show no progress
+  -h, --help     show this help and exit
+      --version  show the version and exit
+
+Exit status:
+  0  every document was converted
+  1  at least one document failed
+  2  the command line is wrong (for example, no PATH given)
+)";
+
+// Reports on standard error, one line per failure prefixed with the program and
+// the path, and shows the progress there when it is a terminal.
 class CommandLineHost : public sorrelin::ConversionHost {
  public:
-  explicit CommandLineHost(std::string path) : path_(std::move(path)) {}
+  CommandLineHost(std::string path, bool showProgress)
+      : path_(std::move(path)), progress_(showProgress ? &std::cerr : nullptr, path_) {}
   std::string PathText() const override { return path_; }
-  void ShowMessage(const std::string& text) override {
+  void ShowMessage(const std::string& text) override { ReportFailure(text); }
+  bool KeepConverting(std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
+    if (sorrelin::CaughtInterruptSignal() != 0) return false;
+    progress_.Update(bytesRead, bytesTotal);
+    return true;
+  }
+  void ReportFailure(const std::string& text) {
+    progress_.Erase();
     std::cerr << kProgram << ": " << path_ << ": " << text << '\n';
     failed_ = true;
   }
@@ -26,44 +59,57 @@ class CommandLineHost : public sorrelin::ConversionHost {
 
  private:
   std::string path_;
+  sorrelin::ProgressLine progress_;
   bool failed_ = false;
 };
 
-bool Convert(const std::string& path) {
-  CommandLineHost host(path);
+bool Convert(const std::string& path, bool showProgress) {
+  CommandLineHost host(path, showProgress);
   try {
     sorrelin::RunConversion(host);
   } catch (const sorrelin::ConversionError& error) {
-    std::cerr << kProgram << ": " << path << ": error " << error.Number() << ": " << error.what()
-              << '\n';
-    return false;
+    host.ReportFailure("error " + std::to_string(error.Number()) + ": " + error.what());
   } catch (const std::exception& error) {
-    std::cerr << kProgram << ": " << path << ": error: " << error.what() << '\n';
-    return false;
+    host.ReportFailure(std::string("error: ") + error.what());
   }
   return !host.Failed();
+}
+
+int UsageError(const std::string& what) {
+  std::cerr << kProgram << ": " << what << "\nTry '" << kProgram
+            << " --help' for more information.\n";
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Converts digital waveform documents (.XMLdig) into text tables beside them.",
-               kProgram};
-  app.set_version_flag("--version", "1.00");
+  sorrelin::CatchInterruptSignals();
+  CLI::App app{"", kProgram};
+  app.set_help_flag("-h,--help");
+  app.set_version_flag("--version", std::string(kProgram) + " 1.00");
+  bool quiet = false;
+  app.add_flag("-q,--quiet", quiet);
   std::vector<std::string> paths;
-  app.add_option("PATH", paths, "documents to convert; each table is written beside its document")
-      ->required();
+  app.add_option("PATH", paths);
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << kHelp;
+    return 0;
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return 2;
+    return UsageError(e.what());
   }
+  if (paths.empty()) return UsageError("missing PATH");
+
+  const bool showProgress = !quiet && sorrelin::IsTerminal(stderr);
   bool allConverted = true;
-  for (const std::string& path : paths) allConverted = Convert(path) && allConverted;
+  for (const std::string& path : paths) {
+    allConverted = Convert(path, showProgress) && allConverted;
+    // The conversion has stopped and left no table; end as the signal would have.
+    if (const int signal = sorrelin::CaughtInterruptSignal()) sorrelin::EndAsSignalled(signal);
+  }
   return allConverted ? 0 : 1;
 }

@@ -168,3 +168,21 @@ void EndAsSignalled(int signal) {
 }
 
 }  // namespace sorrelin
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace sorrelin {
+
+bool IsTerminal(std::FILE* stream) noexcept {
+#ifdef _WIN32
+  return ::_isatty(::_fileno(stream)) != 0;
+#else
+  return ::isatty(::fileno(stream)) != 0;
+#endif
+}
+
+}  // namespace sorrelin

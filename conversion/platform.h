@@ -63,3 +63,10 @@ int CaughtInterruptSignal() noexcept;
 [[noreturn]] void EndAsSignalled(int signal);
 
 }  // namespace sorrelin
+
+namespace sorrelin {
+
+// Whether the stream is a terminal (a console on Windows).
+bool IsTerminal(std::FILE* stream) noexcept;
+
+}  // namespace sorrelin

@@ -46,7 +46,7 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   WriteFile(folder / "c.XMLdig", DocumentXml("two", "3", "AQ=="));
   WriteFile(folder / "d.XMLdig", DocumentXml(1, 3, data));
 
-  const Outcome good = RunConvert(folder, Arg(folder / "a.XMLdig"));
+  const Outcome good = RunConvert(folder, "--quiet " + Arg(folder / "a.XMLdig"));
   EXPECT_EQ(good.status, 0);
   EXPECT_EQ(good.out + good.err, "");
   EXPECT_EQ(ReadFile(folder / "a.txt"), "1,0,1,\r\n0,1,1,\r\n");
@@ -65,16 +65,29 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   EXPECT_FALSE(std::filesystem::exists(folder / "c.txt"));
 }
 
-TEST(CommandLine, VersionHelpAndUsageErrors) {
+TEST(CommandLine, UsageErrorsVersionAndHelp) {
   TempFolder folder;
-  const Outcome version = RunConvert(folder, "--version");
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "1.00\n");
-  const Outcome help = RunConvert(folder, "--help");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("PATH"), std::string::npos);
-  EXPECT_EQ(RunConvert(folder, "").status, 2);
-  EXPECT_EQ(RunConvert(folder, "--no-such-option x").status, 2);
+  const std::string tryHelp = "Try 'sorrelin-convert --help' for more information.\n";
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string outStart, errEnd;
+  };
+  const Case cases[] = {
+      {"", 2, "", "sorrelin-convert: missing PATH\n" + tryHelp},
+      {"--quiet", 2, "", "sorrelin-convert: missing PATH\n" + tryHelp},
+      {"--no-such-option x", 2, "", tryHelp},
+      {"--version", 0, "sorrelin-convert 1.00\n", ""},
+      {"--help", 0, "Usage: sorrelin-convert [OPTION]... PATH...\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const Outcome outcome = RunConvert(folder, c.arguments);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_TRUE(outcome.out.starts_with(c.outStart)) << outcome.out;
+    EXPECT_TRUE(outcome.err.ends_with(c.errEnd)) << outcome.err;
+    EXPECT_EQ(outcome.err.empty(), c.status == 0);
+  }
 }
 
 }  // namespace

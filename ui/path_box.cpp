@@ -1,5 +1,6 @@
 #include "path_box.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -11,6 +12,14 @@ PathBox::PathBox(QWidget* parent) : QPlainTextEdit(parent) {
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   setTabChangesFocus(true);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setAcceptDrops(false);
+}
+
+void PathBox::focusInEvent(QFocusEvent* event) {
+  QPlainTextEdit::focusInEvent(event);
+  if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason) {
+    selectAll();
+  }
 }
 
 void PathBox::keyPressEvent(QKeyEvent* event) {
