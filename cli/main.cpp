@@ -9,6 +9,7 @@
 
 #include "conversion_command.h"
 #include "conversion_error.h"
+#include "message_text.h"
 #include "platform.h"
 #include "progress_line.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 constexpr const char* kProgram = "sorrelin-convert";
 
-constexpr const char* kHelp = R"(Usage: sorrelin-convert [OPTION]... PATH...
+constexpr const char* kHelp = R"(Usage: sorrelin-convert [OPTION]... [--] PATH...
 Convert digital waveform documents (.XMLdig) into ASCII text tables.
 
 Each table is written beside its document: run1.XMLdig becomes run1.txt, and a
@@ -28,6 +29,7 @@ second shows its progress. Ctrl-C stops the conversion and leaves an earlier
 table as it was.
 
   -q, --quiet    show no progress
+  --             ends the options: the names after it may start with "-"
   -h, --help     show this help and exit
       --version  show the version and exit
 
@@ -41,9 +43,12 @@ Exit status:
 // the path, and shows the progress there when it is a terminal.
 class CommandLineHost : public sorrelin::ConversionHost {
  public:
-  CommandLineHost(std::string path, bool showProgress)
-      : path_(std::move(path)), progress_(showProgress ? &std::cerr : nullptr, path_) {}
+  CommandLineHost(std::string path, std::vector<std::string> others, bool showProgress)
+      : path_(std::move(path)),
+        others_(std::move(others)),
+        progress_(showProgress ? &std::cerr : nullptr, path_) {}
   std::string PathText() const override { return path_; }
+  std::vector<std::string> OtherDocuments() const override { return others_; }
   void ShowMessage(const std::string& text) override { ReportFailure(text); }
   bool KeepConverting(std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
     if (sorrelin::CaughtInterruptSignal() != 0) return false;
@@ -52,19 +57,23 @@ class CommandLineHost : public sorrelin::ConversionHost {
   }
   void ReportFailure(const std::string& text) {
     progress_.Erase();
-    std::cerr << kProgram << ": " << path_ << ": " << text << '\n';
+    std::cerr << kProgram << ": " << sorrelin::Escaped(path_) << ": " << text << '\n';
     failed_ = true;
   }
   bool Failed() const { return failed_; }
 
  private:
   std::string path_;
+  std::vector<std::string> others_;
   sorrelin::ProgressLine progress_;
   bool failed_ = false;
 };
 
-bool Convert(const std::string& path, bool showProgress) {
-  CommandLineHost host(path, showProgress);
+// Converts `paths[index]`; no table may replace any of the other paths.
+bool Convert(const std::vector<std::string>& paths, std::size_t index, bool showProgress) {
+  std::vector<std::string> others = paths;
+  others.erase(others.begin() + static_cast<std::ptrdiff_t>(index));
+  CommandLineHost host(paths[index], std::move(others), showProgress);
   try {
     sorrelin::RunConversion(host);
   } catch (const sorrelin::ConversionError& error) {
@@ -106,8 +115,8 @@ int main(int argc, char** argv) {
 
   const bool showProgress = !quiet && sorrelin::IsTerminal(stderr);
   bool allConverted = true;
-  for (const std::string& path : paths) {
-    allConverted = Convert(path, showProgress) && allConverted;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    allConverted = Convert(paths, i, showProgress) && allConverted;
     // The conversion has stopped and left no table; end as the signal would have.
     if (const int signal = sorrelin::CaughtInterruptSignal()) sorrelin::EndAsSignalled(signal);
   }

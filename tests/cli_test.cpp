@@ -63,6 +63,25 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   EXPECT_EQ(ReadFile(folder / "d.txt"), "1,0,1,\r\n");
   EXPECT_FALSE(std::filesystem::exists(folder / "b.txt"));
   EXPECT_FALSE(std::filesystem::exists(folder / "c.txt"));
+
+#ifndef _WIN32
+  // No table replaces another document of the batch; a name's line break stays escaped.
+  std::filesystem::remove(folder / "a.txt");
+  std::filesystem::create_symlink("d.XMLdig", folder / "a.txt");
+  const auto broken = folder / "e\nf.XMLdig";
+  WriteFile(broken, "<x>");
+  const Outcome batch =
+      RunConvert(folder, Arg(folder / "a.XMLdig") + " " + Arg(folder / "d.XMLdig") + " '" +
+                             testing::Text(broken) + "'");
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_EQ(batch.err, "sorrelin-convert: " + testing::Text(folder / "a.XMLdig") +
+                           ": error 1006: cannot write \"" + testing::Text(folder / "a.txt") +
+                           "\": it is another document being converted\n"
+                           "sorrelin-convert: " +
+                           testing::Text(folder.path()) +
+                           "/e\\nf.XMLdig: Error: no element found at line 1, column 4\n");
+  EXPECT_EQ(ReadFile(folder / "d.XMLdig"), DocumentXml(1, 3, data));
+#endif
 }
 
 TEST(CommandLine, UsageErrorsVersionAndHelp) {
@@ -78,7 +97,7 @@ TEST(CommandLine, UsageErrorsVersionAndHelp) {
       {"--quiet", 2, "", "sorrelin-convert: missing PATH\n" + tryHelp},
       {"--no-such-option x", 2, "", tryHelp},
       {"--version", 0, "sorrelin-convert 1.00\n", ""},
-      {"--help", 0, "Usage: sorrelin-convert [OPTION]... PATH...\n", ""},
+      {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...\n", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
