@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the whole conversion as a document file, twice: as
 // conversions run (data decoded beside the parser, table streamed) and the plain way
-// (every byte through the parser, data kept until the end), each with read blocks of
+// (every byte through the parser, data kept until the end), with read blocks of
 // pseudo-random sizes. Both must end alike: the same table bytes, or the same error
 // and message. Every table must have the table's shape, and every failure must leave
 // the earlier output as it was and no temporary file.
@@ -125,10 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sorrelin::ConversionOptions usual;
   usual.reading.readBlock = hash % 4 == 0 ? std::size_t{1} << 20 : 1 + hash % 200;
   usual.reading.blockSeed = hash | 1;
-  sorrelin::ConversionOptions plain;
+  // The same blocks both ways: where expat reports a malformed character can depend on
+  // where its input was cut.
+  sorrelin::ConversionOptions plain = usual;
   plain.reading.decodeBesideParser = false;
-  plain.reading.readBlock = 1 + (hash >> 8) % 300;
-  plain.reading.blockSeed = (hash >> 4) | 1;
   plain.streamTable = false;
   plain.unnamedTemporaryFile = false;
   if (Convert(usual) != Convert(plain)) std::abort();
