@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "conversion_error.h"
+#include "platform.h"
 #include "test_support.h"
 
 namespace sorrelin {
@@ -116,7 +117,11 @@ TEST(TextTable, RefusesOutputsThatCannotBeWritten) {
       EXPECT_NE(std::string(error.what()).find(why), std::string::npos) << error.what();
     }
   }
-  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"table.txt"});
+  // The temporary file is created only if its name is free: an existing file is never opened.
+  WriteFile(folder / "kept.txt", "kept");
+  EXPECT_FALSE(CreateNewFile(folder / "kept.txt"));
+  EXPECT_EQ(ReadFile(folder / "kept.txt"), "kept");
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"kept.txt", "table.txt"}));
 }
 
 #ifndef _WIN32
