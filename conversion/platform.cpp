@@ -3,12 +3,18 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -20,6 +26,16 @@
 #endif
 
 namespace sorrelin {
+
+#ifdef _WIN32
+namespace {
+
+struct HandleClose {
+  void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
+};
+
+}  // namespace
+#endif
 
 UniqueFile OpenFile(const std::filesystem::path& path, const char* mode) {
 #ifdef _WIN32
@@ -101,6 +117,40 @@ void SetPermissions(std::FILE* file, std::filesystem::perms permissions) {
 #else
   ::fchmod(::fileno(file), static_cast<mode_t>(permissions) & 07777);
 #endif
+}
+
+std::size_t MaxFileNameLength(const std::filesystem::path& path) {
+#ifdef _WIN32
+  // The folder's own volume: a folder may be a mount point of another file system.
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+  const HANDLE handle =
+      ::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    const std::unique_ptr<void, HandleClose> folderHandle(handle);
+    DWORD longest = 0;
+    if (::GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, &longest, nullptr, nullptr,
+                                        0)) {
+      return longest;
+    }
+  }
+#else
+  (void)path;
+#endif
+  return std::numeric_limits<std::size_t>::max();
+}
+
+std::error_code RenameReplacing(const std::filesystem::path& from,
+                                const std::filesystem::path& to) {
+  std::error_code error;
+#ifdef _WIN32
+  if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    error.assign(static_cast<int>(::GetLastError()), std::system_category());
+  }
+#else
+  std::filesystem::rename(from, to, error);
+#endif
+  return error;
 }
 
 bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string_view>
+#include <system_error>
 
 namespace sorrelin {
 
@@ -35,6 +36,16 @@ bool MayWrite(const std::filesystem::path& path);
 
 // Sets the permission bits of an open file, where the system has them.
 void SetPermissions(std::FILE* file, std::filesystem::perms permissions);
+
+// The longest file name that the file system of the folder of `path` allows, in the
+// units of path::native(). Unlimited where the system's own calls refuse longer names
+// (ENAMETOOLONG) or the folder cannot be opened; on Windows they report such a name
+// as not found.
+std::size_t MaxFileNameLength(const std::filesystem::path& path);
+
+// Renames `from` to `to` in one step, replacing a file there. The error names the
+// system's own cause (std::filesystem reports most failures on Windows as EIO).
+std::error_code RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Reserves disk space for the first `bytes` bytes of an open file without changing
 // its size, where the file system can. Returns false only when the disk (or quota)

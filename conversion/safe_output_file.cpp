@@ -38,6 +38,9 @@ SafeOutputFile::SafeOutputFile(const fs::path& target, std::span<const fs::path>
     if (error) Refuse(targetText_, error.message());
     target_ = target_.parent_path() / next;  // an absolute `next` replaces the whole
   }
+  if (target_.filename().native().size() > MaxFileNameLength(target_)) {
+    Refuse(targetText_, ErrnoMessage(ENAMETOOLONG));
+  }
   const fs::file_status status = fs::status(target_, error);
   if (error && error != std::errc::no_such_file_or_directory) Refuse(targetText_, error.message());
   const bool exists = fs::exists(status);
@@ -127,8 +130,7 @@ void SafeOutputFile::Commit() {
   if (std::fflush(file_.get()) != 0) FailWrite(errno);
   if (temporary_.empty()) NameTemporaryFile();
   if (std::fclose(file_.release()) != 0) FailWrite(errno);
-  std::error_code error;
-  fs::rename(temporary_, target_, error);
+  const std::error_code error = RenameReplacing(temporary_, target_);
   if (error) {
     throw ConversionError(ErrorNumber::kWriteFailed,
                           "cannot replace " + Quoted(targetText_) + ": " + error.message());

@@ -120,6 +120,9 @@ TEST(TextTable, RefusesOutputsThatCannotBeWritten) {
   // The temporary file is created only if its name is free: an existing file is never opened.
   WriteFile(folder / "kept.txt", "kept");
   EXPECT_FALSE(CreateNewFile(folder / "kept.txt"));
+  // A failed rename names its cause (std::filesystem says EIO for most on Windows).
+  EXPECT_EQ(RenameReplacing(folder / "missing.txt", folder / "renamed.txt"),
+            std::errc::no_such_file_or_directory);
   EXPECT_EQ(ReadFile(folder / "kept.txt"), "kept");
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"kept.txt", "table.txt"}));
 }
