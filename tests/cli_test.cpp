@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "message_text.h"
+#include "platform.h"
 #include "test_support.h"
 
 #ifndef _WIN32
@@ -26,11 +27,20 @@ Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
   const auto err = folder / "stderr.log";
   const std::string command = std::string("\"") + SORRELIN_CONVERT + "\" " + arguments + " >\"" +
                               testing::Text(out) + "\" 2>\"" + testing::Text(err) + "\"";
+#ifdef _WIN32
+  // cmd /c strips the outer quotes of a line with more than two: one more pair keeps
+  // them. The line goes as wide text, so paths outside the ANSI code page survive.
+  const int status = ::_wsystem(PathFromText("\"" + command + "\"").c_str());
+#else
   int status = std::system(command.c_str());
-#ifndef _WIN32
   status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
   Outcome outcome{status, ReadFile(out), ReadFile(err)};
+#ifdef _WIN32
+  // Standard output and error are text streams on Windows: lines end in CR LF.
+  std::erase(outcome.out, '\r');
+  std::erase(outcome.err, '\r');
+#endif
   std::filesystem::remove(out);
   std::filesystem::remove(err);
   return outcome;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "conversion_error.h"
 #include "test_support.h"
 
@@ -80,7 +83,7 @@ TEST(DigitalDocument, SelectsTheFirstMatchOfEachExactPathOrSaysWhyNot) {
 
   const std::string missing = testing::Text(folder / "missing.XMLdig");
   EXPECT_EQ(ReadAll(missing),
-            "load failure: cannot open \"" + missing + "\": No such file or directory");
+            "load failure: cannot open \"" + missing + "\": " + std::strerror(ENOENT));
   EXPECT_EQ(ReadAll(testing::Text(folder.path())),
             "load failure: \"" + testing::Text(folder.path()) + "\" is a folder, not a document");
   EXPECT_EQ(ReadAll(""), "load failure: no document named: the path is empty");

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "conversion_error.h"
 #include "platform.h"
 #include "test_support.h"
@@ -105,8 +108,8 @@ TEST(TextTable, RefusesOutputsThatCannotBeWritten) {
   const DigitalWaveformDocument document{"1", "1", ByteBuffer(std::vector<std::uint8_t>{5})};
   const std::vector<std::pair<std::filesystem::path, std::string>> cases = {
       {folder / "table.txt", "it is a folder"},
-      {folder / "no such folder" / "x.txt", "No such file or directory"},
-      {folder / (std::string(300, 'n') + ".txt"), "File name too long"},
+      {folder / "no such folder" / "x.txt", std::strerror(ENOENT)},
+      {folder / (std::string(300, 'n') + ".txt"), std::strerror(ENAMETOOLONG)},
   };
   for (const auto& [path, why] : cases) {
     try {
