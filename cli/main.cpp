@@ -1,6 +1,7 @@
 // sorrelin-convert: converts each document named on the command line, as the
 // window's Conversion button does with that path in its path box.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -93,6 +94,10 @@ int UsageError(const std::string& what) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8, also on Windows (argv is in the ANSI code page); CLI11
+  // takes them last first.
+  std::vector<std::string> arguments = sorrelin::CommandLineArguments(argc, argv);
+  std::reverse(arguments.begin(), arguments.end());
   sorrelin::CatchInterruptSignals();
   CLI::App app{"", kProgram};
   app.set_help_flag("-h,--help");
@@ -102,7 +107,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> paths;
   app.add_option("PATH", paths);
   try {
-    app.parse(argc, argv);
+    app.parse(arguments);
   } catch (const CLI::CallForHelp&) {
     std::cout << kHelp;
     return 0;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace sorrelin {
 
@@ -60,6 +61,10 @@ std::filesystem::path PathFromText(std::string_view text);
 
 // The text of a path as UTF-8, for messages.
 std::string PathToText(const std::filesystem::path& path);
+
+// The program's arguments after its name, as UTF-8. On Windows they are read from
+// the wide command line: argv holds them in the ANSI code page.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // Catches the interrupt signals (SIGINT, SIGTERM and, where they exist, SIGHUP) so
 // that a conversion can discard its table before the process ends, and ignores

@@ -119,5 +119,18 @@ TEST(CommandLine, UsageErrorsVersionAndHelp) {
   }
 }
 
+TEST(CommandLine, ConvertsAPathOutsideTheAnsiCodePage) {
+  TempFolder folder;
+  const auto documents =
+      folder.path() / PathFromText("d\xC3\xA9j\xC3\xA0 \xE6\x96\x87\xE4\xBB\xB6");
+  std::filesystem::create_directory(documents);
+  WriteFile(documents / PathFromText("r\xC3\xA9sum\xC3\xA9.XMLdig"),
+            DocumentXml(1, 2, std::vector<std::uint8_t>{4, 2}));
+  const Outcome outcome =
+      RunConvert(folder, Arg(documents / PathFromText("r\xC3\xA9sum\xC3\xA9.XMLdig")));
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(ReadFile(documents / PathFromText("r\xC3\xA9sum\xC3\xA9.txt")), "4,2,\r\n");
+}
+
 }  // namespace
 }  // namespace sorrelin
