@@ -1,5 +1,5 @@
 // Faults of the machine: a full disk, outputs the user may not write, an input
-// that changes while it is read. POSIX only.
+// that changes while it is read. POSIX only, but for a read-only output on Windows.
 #ifndef _WIN32
 
 #include <gtest/gtest.h>
@@ -178,6 +178,47 @@ TEST(MachineFaults, AFailedConversionLeavesTheEarlierOutputUnopened) {
   ::close(watch);
 }
 #endif
+
+}  // namespace
+}  // namespace sorrelin
+
+#else  // Windows
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "conversion_error.h"
+#include "test_support.h"
+#include "text_table.h"
+
+namespace sorrelin {
+namespace {
+
+using namespace testing;  // the shared document builder and file helpers
+
+// Wine run as root ignores the read-only attribute: the test skips there, and
+// scripts/test-windows runs it again as an unprivileged user.
+TEST(MachineFaults, ReadOnlyEarlierOutputIsRefusedAndKept) {
+  TempFolder folder;
+  const auto output = folder / "ro.txt";
+  WriteFile(output, "kept");
+  std::filesystem::permissions(output, std::filesystem::perms::owner_read);
+  if (std::ofstream(output, std::ios::app)) {
+    std::filesystem::permissions(output, std::filesystem::perms::owner_all);
+    GTEST_SKIP() << "this user may write read-only files (wine as root)";
+  }
+  try {
+    WriteDigitalTextTable(testing::Text(output),
+                          {"1", "1", ByteBuffer(std::vector<std::uint8_t>{5})});
+    ADD_FAILURE() << "replaced a read-only file";
+  } catch (const ConversionError& error) {
+    EXPECT_EQ(error.Number(), 1006) << error.what();
+  }
+  std::filesystem::permissions(output, std::filesystem::perms::owner_all);
+  EXPECT_EQ(ReadFile(output), "kept");
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"ro.txt"});
+}
 
 }  // namespace
 }  // namespace sorrelin
