@@ -1,7 +1,9 @@
 // Runs the sorrelin-convert program as a script would.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "message_text.h"
 #include "platform.h"
@@ -26,7 +28,7 @@ Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
   const auto out = folder / "stdout.log";
   const auto err = folder / "stderr.log";
   const std::string command = std::string("\"") + SORRELIN_CONVERT + "\" " + arguments + " >\"" +
-                              testing::Text(out) + "\" 2>\"" + testing::Text(err) + "\"";
+                              Text(out) + "\" 2>\"" + Text(err) + "\"";
 #ifdef _WIN32
   // cmd /c strips the outer quotes of a line with more than two: one more pair keeps
   // them. The line goes as wide text, so paths outside the ANSI code page survive.
@@ -46,49 +48,51 @@ Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
   return outcome;
 }
 
-std::string Arg(const std::filesystem::path& path) { return Quoted(testing::Text(path)); }
+std::string Arg(const std::filesystem::path& path) { return Quoted(Text(path)); }
 
 TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   TempFolder folder;
+  // A folder and a name outside any ANSI code page.
+  const auto documents =
+      folder.path() / PathFromText("d\xC3\xA9j\xC3\xA0 \xE6\x96\x87\xE4\xBB\xB6");
+  std::filesystem::create_directory(documents);
+  const auto a = documents / PathFromText("r\xC3\xA9sum\xC3\xA9.XMLdig");
   const std::vector<std::uint8_t> data = {1, 0, 1, 0, 1, 1};
-  WriteFile(folder / "a.XMLdig", DocumentXml(2, 3, data));
+  WriteFile(a, DocumentXml(2, 3, data));
   WriteFile(folder / "b.XMLdig", "<QelvarTamberlinedata>");
   WriteFile(folder / "c.XMLdig", DocumentXml("two", "3", "AQ=="));
   WriteFile(folder / "d.XMLdig", DocumentXml(1, 3, data));
-
-  const Outcome good = RunConvert(folder, "--quiet " + Arg(folder / "a.XMLdig"));
-  EXPECT_EQ(good.status, 0);
-  EXPECT_EQ(good.out + good.err, "");
-  EXPECT_EQ(ReadFile(folder / "a.txt"), "1,0,1,\r\n0,1,1,\r\n");
-
-  const Outcome mixed =
-      RunConvert(folder, Arg(folder / "b.XMLdig") + " " + Arg(folder / "c.XMLdig") + " " +
-                             Arg(folder / "d.XMLdig"));
+  const Outcome mixed = RunConvert(
+      folder, "--quiet " + Arg(a) + " " + Arg(folder / "missing") + " " + Arg(folder / "b.XMLdig") +
+                  " " + Arg(folder / "c.XMLdig") + " " + Arg(folder / "d.XMLdig"));
   EXPECT_EQ(mixed.status, 1);
-  EXPECT_EQ(mixed.err, "sorrelin-convert: " + testing::Text(folder / "b.XMLdig") +
+  EXPECT_EQ(mixed.out, "");
+  EXPECT_EQ(mixed.err, "sorrelin-convert: " + Text(folder / "missing") + ": Error: cannot open \"" +
+                           Text(folder / "missing") + "\": " + std::strerror(ENOENT) +
+                           "\nsorrelin-convert: " + Text(folder / "b.XMLdig") +
                            ": Error: no element found at line 1, column 23\n"
                            "sorrelin-convert: " +
-                           testing::Text(folder / "c.XMLdig") +
+                           Text(folder / "c.XMLdig") +
                            ": error 1007: line count is not a number: \"two\"\n");
+  EXPECT_EQ(ReadFile(documents / PathFromText("r\xC3\xA9sum\xC3\xA9.txt")), "1,0,1,\r\n0,1,1,\r\n");
   EXPECT_EQ(ReadFile(folder / "d.txt"), "1,0,1,\r\n");
-  EXPECT_FALSE(std::filesystem::exists(folder / "b.txt"));
-  EXPECT_FALSE(std::filesystem::exists(folder / "c.txt"));
+  EXPECT_EQ(folder.Entries().size(), 5u);  // b and c have no table
 
 #ifndef _WIN32
   // No table replaces another document of the batch; a name's line break stays escaped.
-  std::filesystem::remove(folder / "a.txt");
+  WriteFile(folder / "a.XMLdig", DocumentXml(2, 3, data));
   std::filesystem::create_symlink("d.XMLdig", folder / "a.txt");
   const auto broken = folder / "e\nf.XMLdig";
   WriteFile(broken, "<x>");
   const Outcome batch =
       RunConvert(folder, Arg(folder / "a.XMLdig") + " " + Arg(folder / "d.XMLdig") + " '" +
-                             testing::Text(broken) + "'");
+                             Text(broken) + "'");
   EXPECT_EQ(batch.status, 1);
-  EXPECT_EQ(batch.err, "sorrelin-convert: " + testing::Text(folder / "a.XMLdig") +
-                           ": error 1006: cannot write \"" + testing::Text(folder / "a.txt") +
+  EXPECT_EQ(batch.err, "sorrelin-convert: " + Text(folder / "a.XMLdig") +
+                           ": error 1006: cannot write \"" + Text(folder / "a.txt") +
                            "\": it is another document being converted\n"
                            "sorrelin-convert: " +
-                           testing::Text(folder.path()) +
+                           Text(folder.path()) +
                            "/e\\nf.XMLdig: Error: no element found at line 1, column 4\n");
   EXPECT_EQ(ReadFile(folder / "d.XMLdig"), DocumentXml(1, 3, data));
 #endif
@@ -119,18 +123,44 @@ TEST(CommandLine, UsageErrorsVersionAndHelp) {
   }
 }
 
-TEST(CommandLine, ConvertsAPathOutsideTheAnsiCodePage) {
+#ifdef __linux__
+// On a tmpfs of three pages: the document, the earlier output and one free page.
+TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
+  if (std::system("unshare -rm true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespaces";
   TempFolder folder;
-  const auto documents =
-      folder.path() / PathFromText("d\xC3\xA9j\xC3\xA0 \xE6\x96\x87\xE4\xBB\xB6");
-  std::filesystem::create_directory(documents);
-  WriteFile(documents / PathFromText("r\xC3\xA9sum\xC3\xA9.XMLdig"),
-            DocumentXml(1, 2, std::vector<std::uint8_t>{4, 2}));
-  const Outcome outcome =
-      RunConvert(folder, Arg(documents / PathFromText("r\xC3\xA9sum\xC3\xA9.XMLdig")));
-  EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(ReadFile(documents / PathFromText("r\xC3\xA9sum\xC3\xA9.txt")), "4,2,\r\n");
+  const auto disk = folder / "disk";
+  std::filesystem::create_directory(disk);
+  const std::string cannot = ": cannot write \"" + Text(disk / "run.txt") + "\": ";
+  const std::string noSpace =
+      ": not enough free space for \"" + Text(disk / "run.txt") + "\": the table needs ";
+  struct Case {
+    int values;  // of 255, four characters each; the smallest table allows two
+    const char* limit;
+    std::string error;
+  };
+  const Case cases[] = {
+      {1500, "", "error 1009" + noSpace + "6002 bytes, 4096 are free"},  // fills while writing
+      {2100, "", "error 1009" + noSpace + "8402 bytes, 4096 are free"},  // refused at once
+      {1500, "ulimit -f 2;", "error 1010" + cannot + std::strerror(EFBIG)},
+  };
+  for (const Case& c : cases) {
+    WriteFile(folder / "run.XMLdig",
+              DocumentXml(1, c.values, std::vector<std::uint8_t>(c.values, 255)));
+    const std::string script =
+        std::string("mount -t tmpfs -o size=12k tmpfs \"$1\" && ") +
+        "cp \"$2/run.XMLdig\" \"$1\" && printf earlier >\"$1/run.txt\" && (" + c.limit +
+        " exec \"$3\" \"$1/run.XMLdig\" 2>\"$2/err\"); " +
+        "ls -A \"$1\" >\"$2/entries\"; cat \"$1/run.txt\" >\"$2/after\"";
+    std::system(("unshare -rm sh -c '" + script + "' sh '" + Text(disk) + "' '" +
+                 Text(folder.path()) + "' '" + SORRELIN_CONVERT + "'")
+                    .c_str());
+    EXPECT_EQ(ReadFile(folder / "err"),
+              "sorrelin-convert: " + Text(disk / "run.XMLdig") + ": " + c.error + "\n");
+    EXPECT_EQ(ReadFile(folder / "entries"), "run.XMLdig\nrun.txt\n");
+    EXPECT_EQ(ReadFile(folder / "after"), "earlier");
+  }
 }
+#endif
 
 }  // namespace
 }  // namespace sorrelin

@@ -4,18 +4,15 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFileDialog>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTimer>
 #include <QWindow>
 
 #include "path_box.h"
-#include "qt_file_dialog.h"
 #include "test_support.h"
 #include "window_command_line.h"
 
@@ -33,8 +30,7 @@ class FakeMessages : public MessagePresenter {
   QStringList& shown_;
 };
 
-// ShowOpen "chooses" the next queued name, or cancels (keeping the last name) when
-// none is left.
+// ShowOpen "chooses" the next queued name, or cancels (keeping the last name).
 class FakeDialog : public FileDialog {
  public:
   explicit FakeDialog(QStringList& choices) : choices_(choices) {}
@@ -62,9 +58,6 @@ struct Window {
     window.show();
     window.activateWindow();
     QCoreApplication::processEvents();  // the activation, so that the window has the keyboard
-  }
-  void SetPath(const std::filesystem::path& path) {
-    window.PathField()->setPlainText(QString::fromStdString(Text(path)));
   }
   // Sends a key press to the widget with the keyboard focus.
   void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, QString text = {}) {
@@ -96,12 +89,13 @@ TEST(MainWindow, ConversionClickConvertsSilentlyOrShowsOneMessageAndCarriesOn) {
   WriteFile(folder / "bad.XMLdig", DocumentXml("two", "3", "AQ=="));
   Window w;
   w.window.ConversionButton()->click();  // the initial path is a folder
-  for (const char* name : {"bad.XMLdig", "bad.XMLdig", "run1.XMLdig"}) {
-    w.SetPath(folder / name);
+  for (const char* name : {"", "bad.XMLdig", "bad.XMLdig", "run1.XMLdig"}) {
+    w.window.SetPathText(*name ? QString::fromStdString(Text(folder / name)) : "");
     w.window.ConversionButton()->click();
   }
   const QStringList expected = {
       "Error: \"" + kRootFolder + "\" is a folder, not a document",
+      "Error: no document named: the path is empty",
       "Error 1007: line count is not a number: \"two\"",
       "Error 1007: line count is not a number: \"two\"",
   };
@@ -114,89 +108,56 @@ TEST(MainWindow, ConversionClickConvertsSilentlyOrShowsOneMessageAndCarriesOn) {
   EXPECT_EQ(QApplication::focusWidget(), w.window.ConversionButton());
 }
 
-// A document of a few read blocks, so that a conversion reports its progress a few times.
-void WriteLongDocument(const std::filesystem::path& path) {
-  WriteFile(path, DocumentXml(1, 3 << 20, std::vector<std::uint8_t>(3 << 20, 7)));
-}
-
-TEST(MainWindow, ProgressShowsInTheTitleWhileTheWindowIsBusy) {
+// A conversion long enough to report its progress a few times: it ends, or Escape or
+// closing the window cancels it at its first progress.
+TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
   TempFolder folder;
-  WriteLongDocument(folder / "long.XMLdig");
-  Window w;
-  w.window.SetProgressDelay(std::chrono::milliseconds(0));
-  QStringList titles;
-  QObject::connect(&w.window, &QWidget::windowTitleChanged, [&](const QString& title) {
-    titles << title;
-    if (title == "Sorrelin") return;  // the conversion has ended
-    EXPECT_FALSE(w.window.isEnabled());
-    ASSERT_NE(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-  });
-  w.SetPath(folder / "long.XMLdig");
-  w.window.ConversionButton()->click();
-
-  ASSERT_GE(titles.size(), 3);
-  EXPECT_EQ(titles.takeLast(), "Sorrelin");
-  int last = -1;
-  static const QRegularExpression progress(QStringLiteral("^Sorrelin \u2013 (\\d+) %$"));
-  for (const QString& title : titles) {
-    const QRegularExpressionMatch match = progress.match(title);
-    ASSERT_TRUE(match.hasMatch()) << title.toStdString();
-    EXPECT_GT(match.captured(1).toInt(), last);
-    last = match.captured(1).toInt();
-  }
-  EXPECT_LE(last, 100);
-  EXPECT_EQ(std::filesystem::file_size(folder / "long.txt"), 2u * (3 << 20) + 2);
-  EXPECT_TRUE(w.messages.isEmpty());
-}
-
-TEST(MainWindow, EscapeOrClosingCancelsAndKeepsTheEarlierOutput) {
-  for (const bool closing : {false, true}) {
-    SCOPED_TRACE(closing ? "closing" : "Escape");
-    TempFolder folder;
-    WriteLongDocument(folder / "long.XMLdig");
+  WriteFile(folder / "long.XMLdig", DocumentXml(1, 3 << 20, std::vector<std::uint8_t>(3 << 20, 7)));
+  for (const char* how : {"ends", "Escape", "close"}) {
+    SCOPED_TRACE(how);
     WriteFile(folder / "long.txt", "earlier");
     Window w;
     w.window.SetProgressDelay(std::chrono::milliseconds(0));
-    QObject::connect(&w.window, &QWidget::windowTitleChanged, [&w, closing] {
-      if (closing) {
-        w.window.close();
-      } else {
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(&w.window, &escape);
-      }
+    QStringList titles;
+    QObject::connect(&w.window, &QWidget::windowTitleChanged, [&](const QString& title) {
+      titles << title;
+      if (title == "Sorrelin") return;  // the conversion has ended
+      EXPECT_FALSE(w.window.isEnabled());
+      EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+      if (how[0] == 'E') QCoreApplication::sendEvent(&w.window, &escape);
+      if (how[0] == 'c') w.window.close();
     });
-    w.SetPath(folder / "long.XMLdig");
+    w.window.SetPathText(QString::fromStdString(Text(folder / "long.XMLdig")));
     w.window.ConversionButton()->click();
-    EXPECT_EQ(ReadFile(folder / "long.txt"), "earlier");
-    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"long.XMLdig", "long.txt"}));
+    EXPECT_EQ(titles.last(), "Sorrelin");
+    EXPECT_EQ(w.window.isVisible(), how[0] != 'c');
     EXPECT_TRUE(w.messages.isEmpty());
-    EXPECT_EQ(w.window.isVisible(), !closing);
-    EXPECT_EQ(w.window.windowTitle(), "Sorrelin");
+    if (how[0] != 'e') {
+      EXPECT_EQ(ReadFile(folder / "long.txt"), "earlier");
+      continue;
+    }
+    EXPECT_EQ(std::filesystem::file_size(folder / "long.txt"), 2u * (3 << 20) + 2);
+    ASSERT_GE(titles.size(), 3);  // 0 %, ..., then the plain title
+    for (qsizetype i = 0; i + 1 < titles.size(); ++i) {
+      EXPECT_EQ(titles[i], QStringLiteral("Sorrelin \u2013 %1 %").arg(titles[i].split(' ')[2]));
+      EXPECT_GT(titles[i].split(' ')[2].toInt(), i ? titles[i - 1].split(' ')[2].toInt() : -1);
+    }
   }
 }
 
-TEST(MainWindow, PathClickCopiesTheDialogsFileNameEvenAfterACancel) {
+TEST(MainWindow, PathTakesTheDialogsNameEvenAfterACancelAndKeysWorkAsUsual) {
   Window w;
-  w.choices = {"/acq/run1.XMLdig"};
-  w.window.PathButton()->click();
-  EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run1.XMLdig");
-  w.window.PathField()->setPlainText("typed");
-  w.window.PathButton()->click();  // cancelled: the dialog keeps its last name
-  EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run1.XMLdig");
-
-  Window fresh;
-  fresh.window.PathButton()->click();  // cancelled before any choice
-  EXPECT_EQ(fresh.window.PathField()->toPlainText(), "");
-}
-
-TEST(MainWindow, KeyboardEnterPressesTabSelectsThePathAndLineBreaksAreDropped) {
-  Window w;
+  w.window.PathButton()->click();  // cancelled before any choice
+  EXPECT_EQ(w.window.PathField()->toPlainText(), "");
   w.choices = {"/acq/run1.XMLdig", "/acq/run2.XMLdig"};
   w.window.PathButton()->setFocus();
   w.Press(Qt::Key_Return);
   EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run1.XMLdig");
   w.Press(Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run2.XMLdig");
+  w.window.PathField()->setPlainText("typed");
+  w.window.PathButton()->click();  // cancelled: the dialog keeps its last name
   EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run2.XMLdig");
 
   w.Press(Qt::Key_Tab);
@@ -222,40 +183,6 @@ TEST(MainWindow, DroppedFileAndFileArgumentGoToThePathBox) {
   EXPECT_EQ(FileArgument({"sorrelin"}), "");
   EXPECT_EQ(FileArgument({"sorrelin", "run1.XMLdig"}),
             QDir::toNativeSeparators(QDir::current().absoluteFilePath("run1.XMLdig")));
-}
-
-// Closes the next modal window once it is up, after `check` has looked at it.
-template <typename Check>
-void WhenModalAppears(Check check) {
-  QTimer::singleShot(0, [check] {
-    QWidget* modal = QApplication::activeModalWidget();
-    ASSERT_NE(modal, nullptr);
-    check(modal);
-  });
-}
-
-TEST(QtParts, FileDialogFiltersAnyCaseAndKeepsTheLastChoiceOnCancel) {
-  TempFolder folder;
-  WriteFile(folder / "run1.XMLDIG", "<x/>");
-  QWidget owner;
-  QtFileDialog dialog(&owner);
-  dialog.SetFilter(kDialogFilter);
-  dialog.SetInitDir(QString::fromStdString(Text(folder.path())));
-  const QString chosen = QString::fromStdString(Text(folder / "run1.XMLDIG"));
-  WhenModalAppears([&](QWidget* modal) {
-    auto* fileDialog = qobject_cast<QFileDialog*>(modal);
-    ASSERT_NE(fileDialog, nullptr);
-    EXPECT_EQ(fileDialog->nameFilters(), QStringList{"Digital files (*.XMLdig)"});
-    fileDialog->selectFile(chosen);
-    static_cast<QDialog*>(fileDialog)->accept();
-  });
-  dialog.ShowOpen();
-  EXPECT_EQ(QFileInfo(dialog.FileName()).canonicalFilePath(),
-            QFileInfo(chosen).canonicalFilePath());
-  WhenModalAppears([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
-  dialog.ShowOpen();
-  EXPECT_EQ(QFileInfo(dialog.FileName()).canonicalFilePath(),
-            QFileInfo(chosen).canonicalFilePath());
 }
 
 }  // namespace

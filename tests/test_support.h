@@ -40,7 +40,7 @@ std::string Text(const std::filesystem::path& path);
 
 // Converts the document at `input` (reading it the given way) and says how it ended:
 // "table " and the table's bytes, the message shown ("Error: ..."), or
-// "error N: description". Cancelled conversions end as "cancelled".
+// "error N: description".
 std::string ConversionOutcome(const std::filesystem::path& input,
                               const ConversionOptions& options = {},
                               const std::vector<std::string>& otherDocuments = {});
