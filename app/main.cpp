@@ -7,10 +7,14 @@
 
 int main(int argc, char** argv) {
   sorrelin::CatchInterruptSignals();
+  QCoreApplication::setApplicationName(QStringLiteral("Sorrelin"));
+  QCoreApplication::setApplicationVersion(QStringLiteral("1.00"));
+  // Read before the window system is reached, so --help and --version need no display.
+  const QString file = [&] {
+    const QCoreApplication reader(argc, argv);
+    return sorrelin::FileArgument(QCoreApplication::arguments());
+  }();
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Sorrelin"));
-  QApplication::setApplicationVersion(QStringLiteral("1.00"));
-  const QString file = sorrelin::FileArgument(QApplication::arguments());
   sorrelin::MainWindow window;
   if (!file.isEmpty()) window.SetPathText(file);
   window.show();
