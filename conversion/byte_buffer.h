@@ -13,13 +13,6 @@ namespace sorrelin {
 // capacity costs no resident memory.
 class ByteBuffer {
  public:
-  ByteBuffer() = default;
-  explicit ByteBuffer(std::span<const std::uint8_t> bytes) {
-    Reserve(bytes.size());
-    if (!bytes.empty()) std::memcpy(bytes_.get(), bytes.data(), bytes.size());
-    size_ = bytes.size();
-  }
-
   std::size_t size() const noexcept { return size_; }
   std::size_t capacity() const noexcept { return capacity_; }
   bool empty() const noexcept { return size_ == 0; }

@@ -68,7 +68,10 @@ struct Window {
   }
 };
 
-TEST(MainWindow, CaptionsFitTheirButtons) {
+TEST(MainWindow, CaptionsFitAndAClickConvertsSilentlyOrShowsOneMessageAndCarriesOn) {
+  TempFolder folder;
+  WriteFile(folder / "run1.XMLdig", DocumentXml(2, 3, std::vector<std::uint8_t>{1, 0, 1, 0, 1, 1}));
+  WriteFile(folder / "bad.XMLdig", DocumentXml("two", "3", "AQ=="));
   Window w;
   for (QPushButton* button : {w.window.ConversionButton(), w.window.PathButton()}) {
     SCOPED_TRACE(button->text().toStdString());
@@ -81,13 +84,6 @@ TEST(MainWindow, CaptionsFitTheirButtons) {
     EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), contents.width());
     EXPECT_LE(button->fontMetrics().height(), contents.height());
   }
-}
-
-TEST(MainWindow, ConversionClickConvertsSilentlyOrShowsOneMessageAndCarriesOn) {
-  TempFolder folder;
-  WriteFile(folder / "run1.XMLdig", DocumentXml(2, 3, std::vector<std::uint8_t>{1, 0, 1, 0, 1, 1}));
-  WriteFile(folder / "bad.XMLdig", DocumentXml("two", "3", "AQ=="));
-  Window w;
   w.window.ConversionButton()->click();  // the initial path is a folder
   for (const char* name : {"", "bad.XMLdig", "bad.XMLdig", "run1.XMLdig"}) {
     w.window.SetPathText(*name ? QString::fromStdString(Text(folder / name)) : "");
@@ -146,7 +142,7 @@ TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
   }
 }
 
-TEST(MainWindow, PathTakesTheDialogsNameEvenAfterACancelAndKeysWorkAsUsual) {
+TEST(MainWindow, PathComesFromTheDialogEvenAfterACancelFromDropsAndTheCommandLine) {
   Window w;
   w.window.PathButton()->click();  // cancelled before any choice
   EXPECT_EQ(w.window.PathField()->toPlainText(), "");
@@ -167,10 +163,7 @@ TEST(MainWindow, PathTakesTheDialogsNameEvenAfterACancelAndKeysWorkAsUsual) {
   w.Press(Qt::Key_Return, Qt::NoModifier, "\r");
   w.Press(Qt::Key_X, Qt::NoModifier, "x");
   EXPECT_EQ(w.window.PathField()->toPlainText(), "/data/run1.XMLdigx");
-}
 
-TEST(MainWindow, DroppedFileAndFileArgumentGoToThePathBox) {
-  Window w;
   QMimeData data;
   data.setUrls({QUrl("https://example.org/run0.XMLdig"), QUrl::fromLocalFile("/acq/run 1.XMLdig")});
   const QPoint onThePathBox = w.window.PathField()->geometry().center();

@@ -37,24 +37,12 @@ std::string EncodeBase64(std::span<const std::uint8_t> bytes, std::size_t lineWi
 
 std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
                         const std::string& binaryData) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<QelvarTamberlinedata>\n"
-         "  <Header>\n"
-         "    <IQelDigitalResult>\n"
-         "      <BusInfo><NumLines>" +
-         numLines +
-         "</NumLines></BusInfo>\n"
-         "      <NumSamples>" +
-         numSamples +
-         "</NumSamples>\n"
-         "    </IQelDigitalResult>\n"
-         "  </Header>\n"
-         "  <Data>\n"
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QelvarTamberlinedata>\n  <Header>\n"
+         "    <IQelDigitalResult>\n      <BusInfo><NumLines>" +
+         numLines + "</NumLines></BusInfo>\n      <NumSamples>" + numSamples +
+         "</NumSamples>\n    </IQelDigitalResult>\n  </Header>\n  <Data>\n"
          "    <Segment><BinaryData>" +
-         binaryData +
-         "</BinaryData></Segment>\n"
-         "  </Data>\n"
-         "</QelvarTamberlinedata>\n";
+         binaryData + "</BinaryData></Segment>\n  </Data>\n</QelvarTamberlinedata>\n";
 }
 
 std::string DocumentXml(int lines, int samples, std::span<const std::uint8_t> data) {

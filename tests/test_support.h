@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,18 +46,18 @@ std::string ConversionOutcome(const std::filesystem::path& input,
                               const ConversionOptions& options = {},
                               const std::vector<std::string>& otherDocuments = {});
 
-// A host with a fixed path text that records the messages shown.
+// A host with a fixed path text that records the messages shown and asks `onBlock`,
+// when set, whether to go on after each block read.
 class FakeHost : public ConversionHost {
  public:
-  explicit FakeHost(std::string path) : path_(std::move(path)) {}
-  std::string PathText() const override { return path_; }
+  explicit FakeHost(std::string path) : path(std::move(path)) {}
+  std::string PathText() const override { return path; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   std::vector<std::string> OtherDocuments() const override { return others; }
-  std::vector<std::string> messages;
-  std::vector<std::string> others;
-
- private:
-  std::string path_;
+  bool KeepConverting(std::uint64_t, std::uint64_t) override { return !onBlock || onBlock(); }
+  std::string path;
+  std::vector<std::string> messages, others;
+  std::function<bool()> onBlock;
 };
 
 }  // namespace sorrelin::testing
