@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "block_writer.h"
 #include "conversion_error.h"
 #include "message_text.h"
 #include "safe_output_file.h"
@@ -64,9 +65,9 @@ std::int64_t ReadCount(std::string_view text, std::string_view what) {
   std::int64_t value = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
-    throw ConversionError(ErrorNumber::kCountNotANumber,
-                          std::string(what) + " is not a number: " +
-                              Quoted(Shortened(text, kShownCountLength)));
+    throw ConversionError(
+        ErrorNumber::kCountNotANumber,
+        std::string(what) + " is not a number: " + Quoted(Shortened(text, kShownCountLength)));
   }
   return value;
 }
@@ -91,8 +92,8 @@ TextTableStream::TextTableStream(const TableTarget& target, std::string_view lin
                                               CheckedProduct(lines_, 2, overflow), overflow);
     writing_ = true;
     file_->Reserve(overflow ? std::numeric_limits<std::uint64_t>::max() : smallest);
-    buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBlock + FormatRoom(0));
-    out_ = buffer_.get();
+    writer_ = std::make_unique<BlockWriter>(*file_, kWriteBlock + FormatRoom(0));
+    block_ = out_ = writer_->FirstBlock();
   } catch (const ConversionError& error) {
     Fail(error);
   }
@@ -130,7 +131,7 @@ void TextTableStream::Format(std::span<const std::uint8_t> values) {
     return;
   }
   while (!values.empty()) {
-    const auto used = static_cast<std::size_t>(out_ - buffer_.get());
+    const auto used = static_cast<std::size_t>(out_ - block_);
     const std::size_t n = std::min(values.size(), (kWriteBlock - used) / 4);
     if (n == 0) {
       Flush();
@@ -147,19 +148,15 @@ void TextTableStream::Format(std::span<const std::uint8_t> values) {
 void TextTableStream::EndRow() {
   tableSize_ += 2;
   if (!writing_) return;
-  if (buffer_.get() + kWriteBlock - out_ < 2) Flush();
+  if (block_ + kWriteBlock - out_ < 2) Flush();
   *out_++ = '\r';
   *out_++ = '\n';
 }
 
 void TextTableStream::Flush() {
   if (!writing_) return;
-  try {
-    file_->Write(buffer_.get(), static_cast<std::size_t>(out_ - buffer_.get()));
-  } catch (const ConversionError& error) {
-    Fail(error);
-  }
-  out_ = buffer_.get();
+  block_ = out_ = writer_->Write(block_, static_cast<std::size_t>(out_ - block_));
+  if (auto fault = writer_->Fault()) Fail(*fault);
 }
 
 void TextTableStream::Finish() {
@@ -177,6 +174,10 @@ void TextTableStream::Finish() {
     tableSize_ = 2 * lines_;
   }
   Flush();
+  if (writer_) {
+    if (auto fault = writer_->Drain()) Fail(*fault);
+    writer_.reset();
+  }
   if (writing_) {
     try {
       file_->Commit();

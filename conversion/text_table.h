@@ -14,6 +14,7 @@
 
 namespace sorrelin {
 
+class BlockWriter;
 class SafeOutputFile;
 
 // Where a table goes.
@@ -68,9 +69,10 @@ class TextTableStream : public DataSink {
   std::uint64_t needed_ = 0;  // lines x samples bytes of data
   bool neededOverflows_ = false;
   std::uint64_t received_ = 0;
-  std::uint64_t column_ = 0;     // values in the row under way
-  std::uint64_t tableSize_ = 0;  // bytes of the table so far, written or not
-  std::unique_ptr<char[]> buffer_;
+  std::uint64_t column_ = 0;             // values in the row under way
+  std::uint64_t tableSize_ = 0;          // bytes of the table so far, written or not
+  std::unique_ptr<BlockWriter> writer_;  // after file_: it writes to it until it ends
+  char* block_ = nullptr;                // the write block being filled
   char* out_ = nullptr;
 };
 
