@@ -157,13 +157,4 @@ void Base64Decoder::Finish() {
   bits_ = 0;
 }
 
-ByteBuffer DecodeBase64(std::string_view text) {
-  ByteBuffer bytes;
-  Base64Decoder decoder(bytes);
-  decoder.Feed(text);
-  decoder.Finish();
-  if (decoder.Failed()) throw ConversionError(ErrorNumber::kInvalidBase64, decoder.Error());
-  return bytes;
-}
-
 }  // namespace sorrelin

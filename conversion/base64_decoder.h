@@ -40,7 +40,4 @@ class Base64Decoder {
   std::string error_;
 };
 
-// Decodes a whole text; a fault raises ConversionError (kInvalidBase64).
-ByteBuffer DecodeBase64(std::string_view text);
-
 }  // namespace sorrelin

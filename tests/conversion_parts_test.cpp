@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base64_decoder.h"
+#include "digital_document.h"
 #include "platform.h"
 #include "test_support.h"
 #include "text_table.h"
@@ -106,6 +107,8 @@ TEST(Base64Decoder, DecodesOrNamesTheFirstFaultAndItsOffset) {
       {"AQ\x7F", "invalid Base64 character 0x7F at offset 2"},
       {"AQ\x80", "invalid Base64 character (non-ASCII) at offset 2"},
       {"AQ\xC3", "invalid Base64 character (non-ASCII) at offset 2"},
+      {"AQ\xC3Q", "invalid Base64 character (non-ASCII) at offset 2"},
+      {"AQ\xE0\xA4\x85", "invalid Base64 character U+0905 at offset 2"},
       {"AQ\xC3\xA9", "invalid Base64 character U+00E9 at offset 2"},
       {"AQ\xF0\x9F\x98\x80", "invalid Base64 character U+1F600 at offset 2"},
       {"A===", "padding '=' in the wrong place at offset 1"},
@@ -118,6 +121,36 @@ TEST(Base64Decoder, DecodesOrNamesTheFirstFaultAndItsOffset) {
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(Decoded(text, false), expected) << text;
     EXPECT_EQ(Decoded(text, true), expected) << text;
+  }
+}
+
+TEST(DigitalDocument, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
+  const std::string body = "<QelvarTamberlinedata><Data><Segment><BinaryData>" +
+                           std::string(64, 'A') +
+                           "</BinaryData></Segment></Data></QelvarTamberlinedata>";
+  auto declared = [&](const std::string& name) {
+    return "<?xml version=\"1.0\" encoding=\"" + name + "\"?>" + body;
+  };
+  auto utf16 = [](const std::string& text, bool bigEndian) {
+    std::string wide = bigEndian ? "" : "\xFF\xFE";
+    for (const char c : text) wide += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return wide;
+  };
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {body, true},
+      {declared("ISO-8859-1"), true},
+      {declared("Windows-1252"), true},
+      {utf16(body, false), false},
+      {utf16(declared("UTF-16"), true), false},
+  };
+  TempFolder folder;
+  LoadOptions options;
+  options.reading.readBlock = 16;
+  for (const auto& [document, beside] : cases) {
+    WriteFile(folder / "doc.XMLdig", document);
+    const DigitalDocument loaded = LoadDigitalDocument(Text(folder / "doc.XMLdig"), options);
+    EXPECT_TRUE(loaded.Loaded());
+    EXPECT_EQ(loaded.DecodedBesideParser(), beside) << document;
   }
 }
 
