@@ -191,16 +191,15 @@ void TextTableStream::Finish() {
   throw file_->NotEnoughSpace(tableSize_);
 }
 
-bool WriteDigitalTextTable(const TableTarget& target, const DigitalWaveformDocument& document,
+void WriteDigitalTextTable(const TableTarget& target, const DigitalWaveformDocument& document,
                            const std::function<bool()>& keepGoing) {
   TextTableStream table(target, document.lineCountText, document.sampleCountText);
   const auto data = document.data.bytes();
   for (std::size_t at = 0; at < data.size(); at += kWriteBlock) {
-    if (keepGoing && !keepGoing()) return false;
+    if (keepGoing && !keepGoing()) return;
     table.Take(data.subspan(at, std::min(kWriteBlock, data.size() - at)));
   }
   table.Finish();
-  return true;
 }
 
 }  // namespace sorrelin

@@ -77,8 +77,8 @@ class TextTableStream : public DataSink {
 };
 
 // Writes the whole table of `document` (see TextTableStream), asking `keepGoing`
-// between blocks; returns false, having written nothing, when it says stop.
-bool WriteDigitalTextTable(const TableTarget& target, const DigitalWaveformDocument& document,
+// between blocks; when it says stop, nothing is written.
+void WriteDigitalTextTable(const TableTarget& target, const DigitalWaveformDocument& document,
                            const std::function<bool()>& keepGoing = {});
 inline void WriteDigitalTextTable(std::string_view outputPath,
                                   const DigitalWaveformDocument& document) {

@@ -82,7 +82,7 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   // No table replaces another document of the batch; a name's line break stays escaped.
   WriteFile(folder / "a.XMLdig", DocumentXml(2, 3, data));
   std::filesystem::create_symlink("d.XMLdig", folder / "a.txt");
-  const auto broken = folder / "e\nf.XMLdig";
+  const auto broken = folder / "e\n\x01" "f.XMLdig";
   WriteFile(broken, "<x>");
   const Outcome batch =
       RunConvert(folder, Arg(folder / "a.XMLdig") + " " + Arg(folder / "d.XMLdig") + " '" +
@@ -91,7 +91,7 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   EXPECT_EQ(batch.err,
             Line(Text(folder / "a.XMLdig"), "error 1006: cannot write \"" + Text(folder / "a.txt") +
                                                 "\": it is another document being converted") +
-                Line(Text(folder.path()) + "/e\\nf.XMLdig",
+                Line(Text(folder.path()) + "/e\\n\\x01f.XMLdig",
                      "Error: no element found at line 1, column 4"));
   EXPECT_EQ(ReadFile(folder / "d.XMLdig"), DocumentXml(1, 3, data));
 #endif
@@ -122,7 +122,7 @@ TEST(CommandLine, UsageErrorsVersionAndHelp) {
 }
 
 #ifdef __linux__
-// On a tmpfs of three pages: the document, the earlier output and one free page.
+// On a small tmpfs: the document, the earlier output and a little free space.
 TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
   if (std::system("unshare -rm true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespaces";
   TempFolder folder;
@@ -133,19 +133,20 @@ TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
       ": not enough free space for \"" + Text(disk / "run.txt") + "\": the table needs ";
   struct Case {
     int values;  // of 255, four characters each; the smallest table allows two
-    const char* limit;
+    const char *disk, *limit;
     std::string error;
   };
   const Case cases[] = {
-      {1500, "", "error 1009" + noSpace + "6002 bytes, 4096 are free"},  // fills while writing
-      {2100, "", "error 1009" + noSpace + "8402 bytes, 4096 are free"},  // refused at once
-      {1500, "ulimit -f 2;", "error 1010" + cannot + std::strerror(EFBIG)},
+      {1500, "12k", "", "error 1009" + noSpace + "6002 bytes, 4096 are free"},  // fills up
+      {2100, "12k", "", "error 1009" + noSpace + "8402 bytes, 4096 are free"},  // refused
+      {70000, "136k", "", "error 1009" + noSpace + "280002 bytes, 36864 are free"},
+      {1500, "12k", "ulimit -f 2;", "error 1010" + cannot + std::strerror(EFBIG)},
   };
   for (const Case& c : cases) {
     WriteFile(folder / "run.XMLdig",
               DocumentXml(1, c.values, std::vector<std::uint8_t>(c.values, 255)));
     const std::string script =
-        std::string("mount -t tmpfs -o size=12k tmpfs \"$1\" && ") +
+        std::string("mount -t tmpfs -o size=") + c.disk + " tmpfs \"$1\" && " +
         "cp \"$2/run.XMLdig\" \"$1\" && printf earlier >\"$1/run.txt\" && (" + c.limit +
         " exec \"$3\" \"$1/run.XMLdig\" 2>\"$2/err\"); " +
         "ls -A \"$1\" >\"$2/entries\"; cat \"$1/run.txt\" >\"$2/after\"";

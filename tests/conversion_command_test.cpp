@@ -51,8 +51,10 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
   const std::string mime = EncodeBase64(bytes);  // 76 characters and CR LF a line
   std::string badMime = mime;
   badMime[badMime.size() - 3] = '!';
+  std::vector<std::uint8_t> small(40);
+  for (std::size_t i = 0; i < small.size(); ++i) small[i] = static_cast<std::uint8_t>(i % 10);
   std::mt19937 random(42);
-  std::vector<std::uint8_t> noise(2 * 300'001);  // a table of several write blocks
+  std::vector<std::uint8_t> noise(2 * 600'001);  // more data than a block, a table of several
   for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());
   const std::string truncated = DocumentXml("3", "1000", mime);
   const std::string declaration = "<?xml version=\"1.0\" encoding=\"";
@@ -76,8 +78,10 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
        worked},
       {"data before the counts", Root(Data("AQABAAEB") + Header("2", "3")), worked},
       {"long MIME data", DocumentXml("3", "1000", mime), "table " + Table(bytes, 1000)},
-      {"rows over several write blocks", DocumentXml("2", "300001", EncodeBase64(noise, 0)),
-       "table " + Table(noise, 300'001)},
+      {"rows over several write blocks", DocumentXml("2", "600001", EncodeBase64(noise, 0)),
+       "table " + Table(noise, 600'001)},
+      {"runs of small values", DocumentXml("1", "40", EncodeBase64(small)),
+       "table " + Table(small, 40)},
       // Elements: the first match of each exact path; a value is all the text within
       {"the first of each",
        Root(Result("<BusInfo><NumLines>2</NumLines><NumLines>8</NumLines></BusInfo>"
@@ -90,6 +94,11 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
        "error 1007: line count is not a number: \"two!\""},
       {"another root", "<Other>" + Header("2", "1") + Data("AQI=") + "</Other>",
        notFound + "Header/IQelDigitalResult/BusInfo/NumLines"},
+      {"a level too deep",
+       Root("<Header><X><IQelDigitalResult><BusInfo><NumLines>2</NumLines></BusInfo><NumSamples>1"
+            "</NumSamples></IQelDigitalResult></X></Header>" +
+            Data("AQI=")),
+       notFound + "Header/IQelDigitalResult/BusInfo/NumLines"},
       {"no sample count, bad Base64",
        Root(Result("<BusInfo><NumLines>2</NumLines></BusInfo>") + Data("#")),
        notFound + "Header/IQelDigitalResult/NumSamples"},
@@ -100,7 +109,7 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
        "error 1007: line count is not a number: \"\xE2\x82\xAC\xC5\xB8\""},
       {"cp1252", declaration + "cp1252\"?>" + Root(Header("2", "1") + Data("AQI=")),
        "table 1,\r\n2,\r\n"},
-      {"an encoding not known", declaration + "KOI8-R\"?>" + Root(""),
+      {"an encoding not known", declaration + "Xindows-1252\"?>" + Root(""),
        "Error: unknown encoding at line 1, column 31"},
       // Entities: the document's own are expanded, no other is ever read
       {"a parameter entity", external + Root(Header("&two;", "1") + Data("AQI=")),
@@ -112,6 +121,9 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
                               "</NumSamples>") +
                        Data("AQI=")),
        "Error: external entity \"x.b64\" is not read at line 1, column 174"},
+      {"an external entity where the data could be",
+       external + Root(Header("2", "1") + "&x;" + Data("AQI=")),
+       "Error: external entity \"x.b64\" is not read at line 1, column 261"},
       {"an external entity in the data", external + Root(Header("2", "1") + Data("&x;")),
        "Error: external entity \"x.b64\" is not read at line 1, column 288"},
       {"an entity of an unread DTD",
@@ -195,29 +207,38 @@ TEST(RunConversion, ReadsOneHugeTokenInGrowingBlocks) {
   EXPECT_LE(blocks, 8);  // 1 + 1 + 2 + 4 + 8 + 16 MiB, not 25 blocks of 1 MiB
 }
 
-TEST(RunConversion, CancellingLeavesTheEarlierOutputAndNoTemporaryFileEvenMeanwhile) {
+// At its second block the conversion is cancelled, or its output becomes a folder, so
+// that the table cannot replace it.
+TEST(RunConversion, CancelledOrUnplacedTablesLeaveNoTemporaryFileEvenMeanwhile) {
   TempFolder folder;
   WriteFile(folder / "run.XMLdig", DocumentXml(1, 3000, std::vector<std::uint8_t>(3000, 1)));
-  for (const bool unnamed : {true, false}) {
-    WriteFile(folder / "run.txt", "earlier");
-    ConversionOptions options;
-    options.reading.readBlock = 1000;
-    options.unnamedTemporaryFile = unnamed;
-    FakeHost host(Text(folder / "run.XMLdig"));
-    int blocks = 0;
-    std::vector<std::string> entriesMeanwhile;  // at the second block, which cancels
-    host.onBlock = [&] {
-      if (++blocks == 2) entriesMeanwhile = folder.Entries();
-      return blocks < 2;
-    };
-    RunConversion(host, options);
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(ReadFile(folder / "run.txt"), "earlier");
-    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
-    // Unnamed, the table under way leaves nothing behind even if the process is killed;
-    // where the system has no unnamed files (Windows), it is named.
-    const bool unnamedHere = unnamed && CreateUnnamedFile(folder.path()) != nullptr;
-    EXPECT_EQ(entriesMeanwhile.size(), unnamedHere ? 2u : 3u);
+  const std::vector<std::string> both = {"run.XMLdig", "run.txt"};
+  for (const bool cancel : {true, false}) {
+    for (const bool unnamed : {true, false}) {
+      std::filesystem::remove_all(folder / "run.txt");
+      WriteFile(folder / "run.txt", "earlier");
+      ConversionOptions options;
+      options.reading.readBlock = 1000;
+      options.unnamedTemporaryFile = unnamed;
+      FakeHost host(Text(folder / "run.XMLdig"));
+      int blocks = 0;
+      std::vector<std::string> entriesMeanwhile;
+      host.onBlock = [&] {
+        if (++blocks != 2) return true;
+        entriesMeanwhile = folder.Entries();
+        if (cancel) return false;
+        std::filesystem::remove(folder / "run.txt");
+        return std::filesystem::create_directory(folder / "run.txt");
+      };
+      const std::string outcome = ConversionOutcome(host, options);
+      EXPECT_EQ(outcome, cancel ? "table earlier"
+                                : "error 1010: cannot replace \"" + Text(folder / "run.txt") +
+                                      "\": " + std::strerror(EISDIR));
+      EXPECT_EQ(folder.Entries(), both);
+#ifdef __linux__  // unnamed, a table under way leaves nothing even if the process is killed
+      EXPECT_EQ(entriesMeanwhile.size(), unnamed ? 2u : 3u);
+#endif
+    }
   }
 }
 
@@ -228,6 +249,8 @@ TEST(RunConversion, NeverReplacesADocumentThroughALinkAndWritesThroughOthers) {
   for (const char* name : {"a.XMLdig", "b.XMLdig", "c.txt"}) WriteFile(folder / name, document);
   std::filesystem::create_directory(folder / "sub");
   WriteFile(folder / "sub" / "old.txt", "earlier");
+  std::filesystem::permissions(folder / "sub" / "old.txt", std::filesystem::perms::owner_read |
+                                                               std::filesystem::perms::owner_write);
   const std::string refused = "error 1006: cannot write \"" + Text(folder / "a.txt") + "\": it is ";
   struct Case {
     const char *to, *link, *input;
@@ -242,6 +265,8 @@ TEST(RunConversion, NeverReplacesADocumentThroughALinkAndWritesThroughOthers) {
       // A link to a file not there yet is written through, like a link to one that is.
       {"sub/new.txt", "a.txt", "a.XMLdig", "table 5,\r\n"},
       {"sub/old.txt", "a.txt", "a.XMLdig", "table 5,\r\n"},
+      {"a.txt", "a.txt", "a.XMLdig",
+       "error 1006: cannot write \"" + Text(folder / "a.txt") + "\": " + std::strerror(ELOOP)},
   };
   for (const Case& c : cases) {
     std::filesystem::remove(folder / c.link);
@@ -253,6 +278,8 @@ TEST(RunConversion, NeverReplacesADocumentThroughALinkAndWritesThroughOthers) {
     EXPECT_EQ(ReadFile(folder / name), document);
   EXPECT_EQ(ReadFile(folder / "sub" / "new.txt"), "5,\r\n");
   EXPECT_EQ(ReadFile(folder / "sub" / "old.txt"), "5,\r\n");
+  EXPECT_EQ(std::filesystem::status(folder / "sub" / "old.txt").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 #endif
 

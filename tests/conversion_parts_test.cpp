@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "base64_decoder.h"
@@ -152,6 +153,14 @@ TEST(DigitalDocument, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
     EXPECT_TRUE(loaded.Loaded());
     EXPECT_EQ(loaded.DecodedBesideParser(), beside) << document;
   }
+}
+
+TEST(Platform, CatchesInterruptSignalsAndTellsATerminal) {
+  CatchInterruptSignals();
+  std::raise(SIGTERM);
+  EXPECT_EQ(CaughtInterruptSignal(), SIGTERM);
+  TempFolder folder;
+  EXPECT_FALSE(IsTerminal(CreateNewFile(folder / "file").get()));
 }
 
 }  // namespace

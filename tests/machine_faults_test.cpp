@@ -104,6 +104,9 @@ TEST(MachineFaults, AFailedConversionLeavesTheEarlierOutputUnopened) {
   char events[4096];
   EXPECT_LT(::read(watch, events, sizeof events), 0);
   ::close(watch);
+  // A document that cannot be read through: reading address 0 of this process fails.
+  EXPECT_EQ(ConversionOutcome("/proc/self/mem"),
+            "Error: cannot read \"/proc/self/mem\": " + std::string(std::strerror(EIO)));
 }
 #endif
 

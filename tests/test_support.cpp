@@ -90,6 +90,10 @@ std::string ConversionOutcome(const std::filesystem::path& input, const Conversi
                               const std::vector<std::string>& otherDocuments) {
   FakeHost host(Text(input));
   host.others = otherDocuments;
+  return ConversionOutcome(host, options);
+}
+
+std::string ConversionOutcome(FakeHost& host, const ConversionOptions& options) {
   try {
     RunConversion(host, options);
   } catch (const ConversionError& error) {

@@ -39,13 +39,6 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 std::string Text(const std::filesystem::path& path);
 
-// Converts the document at `input` (reading it the given way) and says how it ended:
-// "table " and the table's bytes, the message shown ("Error: ..."), or
-// "error N: description".
-std::string ConversionOutcome(const std::filesystem::path& input,
-                              const ConversionOptions& options = {},
-                              const std::vector<std::string>& otherDocuments = {});
-
 // A host with a fixed path text that records the messages shown and asks `onBlock`,
 // when set, whether to go on after each block read.
 class FakeHost : public ConversionHost {
@@ -59,5 +52,13 @@ class FakeHost : public ConversionHost {
   std::vector<std::string> messages, others;
   std::function<bool()> onBlock;
 };
+
+// How a conversion for `host` (reading the document the given way) ended: "table "
+// and the table's bytes, the message shown ("Error: ..."), or "error N: description".
+std::string ConversionOutcome(FakeHost& host, const ConversionOptions& options = {});
+// The same for the document at `input`, with `otherDocuments` converted beside it.
+std::string ConversionOutcome(const std::filesystem::path& input,
+                              const ConversionOptions& options = {},
+                              const std::vector<std::string>& otherDocuments = {});
 
 }  // namespace sorrelin::testing
