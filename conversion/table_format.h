@@ -93,16 +93,9 @@ inline char* FormatValues(const std::uint8_t* values, std::size_t count, char* o
 
 // The number of characters FormatValues writes for these values.
 inline std::uint64_t FormattedSize(std::span<const std::uint8_t> values) noexcept {
-  std::uint64_t size = 0;
-  // Chunks keep the narrow counters from overflowing and let the compiler vectorise.
-  constexpr std::size_t kChunk = 1 << 16;
-  for (std::size_t start = 0; start < values.size(); start += kChunk) {
-    const auto chunk = values.subspan(start, std::min(kChunk, values.size() - start));
-    std::uint32_t extra = 0;
-    for (const std::uint8_t value : chunk) extra += (value >= 10) + (value >= 100);
-    size += chunk.size() * 2 + extra;
-  }
-  return size;
+  std::uint64_t extra = 0;  // a digit more for each value from 10, another from 100
+  for (const std::uint8_t value : values) extra += (value >= 10) + (value >= 100);
+  return values.size() * 2 + extra;
 }
 
 }  // namespace sorrelin

@@ -13,11 +13,6 @@
 
 namespace {
 
-std::string Outcome(const sorrelin::ByteBuffer& bytes, const sorrelin::Base64Decoder& decoder) {
-  if (decoder.Failed()) return "fault " + decoder.Error();
-  return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
-
 // The length of the piece of about `n` bytes at `at`, not cutting a character.
 std::size_t Piece(std::string_view text, std::size_t at, std::size_t n) {
   n = std::min(n, text.size() - at);
@@ -31,7 +26,8 @@ std::string Decode(Feed feed) {
   sorrelin::Base64Decoder decoder(bytes);
   feed(decoder);
   decoder.Finish();
-  return Outcome(bytes, decoder);
+  if (decoder.Failed()) return "fault " + decoder.Error();
+  return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 }  // namespace

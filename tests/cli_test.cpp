@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "message_text.h"
 #include "platform.h"
@@ -17,11 +18,11 @@ namespace sorrelin {
 namespace {
 
 using namespace testing;  // the shared document builder and file helpers
+namespace fs = std::filesystem;
 
 struct Outcome {
   int status;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
@@ -41,8 +42,7 @@ Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
   const int status = std::system(command.c_str());
   Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
 #endif
-  std::filesystem::remove(out);
-  std::filesystem::remove(err);
+  fs::remove(out), fs::remove(err);
   return outcome;
 }
 
@@ -57,67 +57,55 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   // A folder and a name outside any ANSI code page.
   const auto documents =
       folder.path() / PathFromText("d\xC3\xA9j\xC3\xA0 \xE6\x96\x87\xE4\xBB\xB6");
-  std::filesystem::create_directory(documents);
+  fs::create_directory(documents);
   const auto a = documents / PathFromText("r\xC3\xA9sum\xC3\xA9.XMLdig");
-  const std::vector<std::uint8_t> data = {1, 0, 1, 0, 1, 1};
-  WriteFile(a, DocumentXml(2, 3, data));
-  WriteFile(folder / "b.XMLdig", "<QelvarTamberlinedata>");
+  const std::string d = DocumentXml("1", "3", "AQAB");
+  WriteFile(a, DocumentXml("2", "3", "AQABAAEB"));
+  WriteFile(folder / "b.XMLdig", "<x>");
   WriteFile(folder / "c.XMLdig", DocumentXml("two", "3", "AQ=="));
-  WriteFile(folder / "d.XMLdig", DocumentXml(1, 3, data));
-  const Outcome mixed = RunConvert(
-      folder, "--quiet " + Arg(a) + " " + Arg(folder / "missing") + " " + Arg(folder / "b.XMLdig") +
-                  " " + Arg(folder / "c.XMLdig") + " " + Arg(folder / "d.XMLdig"));
-  EXPECT_EQ(mixed.status, 1);
-  EXPECT_EQ(mixed.out, "");
+  WriteFile(folder / "d.XMLdig", d);
+  std::string arguments = "--quiet " + Arg(a) + " " + Arg(folder / "missing");
+  for (const char* name : {"b.XMLdig", "c.XMLdig", "d.XMLdig"}) {
+    arguments.append(" ").append(Arg(folder / name));
+  }
   const std::string missing = Text(folder / "missing");
-  EXPECT_EQ(mixed.err,
-            Line(missing, "Error: cannot open \"" + missing + "\": " + std::strerror(ENOENT)) +
-                Line(Text(folder / "b.XMLdig"), "Error: no element found at line 1, column 23") +
-                Line(Text(folder / "c.XMLdig"), "error 1007: line count is not a number: \"two\""));
-  EXPECT_EQ(ReadFile(documents / PathFromText("r\xC3\xA9sum\xC3\xA9.txt")), "1,0,1,\r\n0,1,1,\r\n");
-  EXPECT_EQ(ReadFile(folder / "d.txt"), "1,0,1,\r\n");
-  EXPECT_EQ(folder.Entries().size(), 5u);  // b and c have no table
-
+  std::string failures =
+      Line(missing, "Error: cannot open \"" + missing + "\": " + std::strerror(ENOENT)) +
+      Line(Text(folder / "b.XMLdig"), "Error: no element found at line 1, column 4") +
+      Line(Text(folder / "c.XMLdig"), "error 1007: line count is not a number: \"two\"");
 #ifndef _WIN32
-  // No table replaces another document of the batch; a name's line break stays escaped.
-  WriteFile(folder / "a.XMLdig", DocumentXml(2, 3, data));
-  std::filesystem::create_symlink("d.XMLdig", folder / "a.txt");
-  const auto broken = folder / "e\n\x01" "f.XMLdig";
-  WriteFile(broken, "<x>");
-  const Outcome batch =
-      RunConvert(folder, Arg(folder / "a.XMLdig") + " " + Arg(folder / "d.XMLdig") + " '" +
-                             Text(broken) + "'");
-  EXPECT_EQ(batch.status, 1);
-  EXPECT_EQ(batch.err,
-            Line(Text(folder / "a.XMLdig"), "error 1006: cannot write \"" + Text(folder / "a.txt") +
-                                                "\": it is another document being converted") +
-                Line(Text(folder.path()) + "/e\\n\\x01f.XMLdig",
-                     "Error: no element found at line 1, column 4"));
-  EXPECT_EQ(ReadFile(folder / "d.XMLdig"), DocumentXml(1, 3, data));
+  // No table replaces another document of the batch; control characters in names are escaped.
+  WriteFile(folder / "e.XMLdig", d);
+  fs::create_symlink("d.XMLdig", folder / "e.txt");
+  const std::string f = Text(folder / "f\n\x01") + "g.XMLdig";
+  WriteFile(PathFromText(f), "<x>");
+  arguments.append(" ").append(Arg(folder / "e.XMLdig")).append(" '").append(f).append("'");
+  failures +=
+      Line(Text(folder / "e.XMLdig"), "error 1006: cannot write \"" + Text(folder / "e.txt") +
+                                          "\": it is another document being converted") +
+      Line(Text(folder / "f\\n\\x01g.XMLdig"), "Error: no element found at line 1, column 4");
 #endif
+  const Outcome outcome = RunConvert(folder, arguments);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out + outcome.err, failures);
+  EXPECT_EQ(ReadFile(documents / PathFromText("r\xC3\xA9sum\xC3\xA9.txt")), "1,0,1,\r\n0,1,1,\r\n");
+  EXPECT_EQ(ReadFile(folder / "d.txt") + ReadFile(folder / "d.XMLdig"), "1,0,1,\r\n" + d);
 }
 
 TEST(CommandLine, UsageErrorsVersionAndHelp) {
   TempFolder folder;
   const std::string tryHelp = "Try 'sorrelin-convert --help' for more information.\n";
-  struct Case {
-    std::string arguments;
-    int status;
-    std::string outStart, errEnd;
-  };
-  const Case cases[] = {
-      {"", 2, "", "sorrelin-convert: missing PATH\n" + tryHelp},
-      {"--no-such-option x", 2, "", tryHelp},
-      {"--version", 0, "sorrelin-convert 1.00\n", ""},
-      {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...\n", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.arguments);
-    const Outcome outcome = RunConvert(folder, c.arguments);
-    EXPECT_EQ(outcome.status, c.status);
-    EXPECT_TRUE(outcome.out.starts_with(c.outStart)) << outcome.out;
-    EXPECT_TRUE(outcome.err.ends_with(c.errEnd)) << outcome.err;
-    EXPECT_EQ(outcome.err.empty(), c.status == 0);
+  const std::vector<std::tuple<std::string, int, std::string, std::string>> cases = {
+      {"", 2, "sorrelin-convert: missing PATH\n", tryHelp},
+      {"--no-such-option x", 2, "sorrelin-convert: ", tryHelp},
+      {"--version", 0, "sorrelin-convert 1.00\n", "\n"},
+      {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...\n", "\n"}};
+  for (const auto& [arguments, status, start, end] : cases) {
+    const Outcome outcome = RunConvert(folder, arguments);
+    const std::string& shown = status == 0 ? outcome.out : outcome.err;  // the other stays empty
+    EXPECT_EQ(outcome.status, status) << arguments;
+    EXPECT_TRUE(shown.starts_with(start) && shown.ends_with(end)) << shown;
+    EXPECT_EQ(outcome.out.size() + outcome.err.size(), shown.size()) << arguments;
   }
 }
 
@@ -128,32 +116,30 @@ TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
   TempFolder folder;
   const auto disk = folder / "disk";
   std::filesystem::create_directory(disk);
-  const std::string cannot = ": cannot write \"" + Text(disk / "run.txt") + "\": ";
   const std::string noSpace =
-      ": not enough free space for \"" + Text(disk / "run.txt") + "\": the table needs ";
-  struct Case {
-    int values;  // of 255, four characters each; the smallest table allows two
-    const char *disk, *limit;
-    std::string error;
-  };
-  const Case cases[] = {
-      {1500, "12k", "", "error 1009" + noSpace + "6002 bytes, 4096 are free"},  // fills up
-      {2100, "12k", "", "error 1009" + noSpace + "8402 bytes, 4096 are free"},  // refused
-      {70000, "136k", "", "error 1009" + noSpace + "280002 bytes, 36864 are free"},
-      {1500, "12k", "ulimit -f 2;", "error 1010" + cannot + std::strerror(EFBIG)},
-  };
-  for (const Case& c : cases) {
+      "error 1009: not enough free space for \"" + Text(disk / "run.txt") + "\": the table needs ";
+  // Values of 255, four characters each where the smallest table allows two; the size of
+  // the disk; limits on the program; what it says.
+  const std::vector<std::tuple<int, std::string, std::string, std::string>> cases = {
+      {1500, "12k", "", noSpace + "6002 bytes, 4096 are free"},  // fills up while writing
+      {2100, "12k", "", noSpace + "8402 bytes, 4096 are free"},  // refused at once
+      {70002, "136k", "", noSpace + "280010 bytes, 40960 are free"},
+      {1500, "12k", "ulimit -f 2;",
+       "error 1010: cannot write \"" + Text(disk / "run.txt") + "\": " + std::strerror(EFBIG)}};
+  // $1 the disk, $2 this test's folder, $3 the program
+  const std::string script =
+      "cp \"$2/run.XMLdig\" \"$1\" && printf earlier >\"$1/run.txt\" && (%s exec \"$3\" "
+      "\"$1/run.XMLdig\" 2>\"$2/err\"); ls -A \"$1\" >\"$2/entries\"; cat \"$1/run.txt\" "
+      ">\"$2/after\"";
+  for (const auto& [values, size, limit, error] : cases) {
     WriteFile(folder / "run.XMLdig",
-              DocumentXml(1, c.values, std::vector<std::uint8_t>(c.values, 255)));
-    const std::string script =
-        std::string("mount -t tmpfs -o size=") + c.disk + " tmpfs \"$1\" && " +
-        "cp \"$2/run.XMLdig\" \"$1\" && printf earlier >\"$1/run.txt\" && (" + c.limit +
-        " exec \"$3\" \"$1/run.XMLdig\" 2>\"$2/err\"); " +
-        "ls -A \"$1\" >\"$2/entries\"; cat \"$1/run.txt\" >\"$2/after\"";
-    std::system(("unshare -rm sh -c '" + script + "' sh '" + Text(disk) + "' '" +
+              DocumentXml("1", std::to_string(values), std::string(values / 3 * 4, '/')));
+    std::string steps = "mount -t tmpfs -o size=" + size + " tmpfs \"$1\" && " + script;
+    steps.replace(steps.find("%s"), 2, limit);
+    std::system(("unshare -rm sh -c '" + steps + "' sh '" + Text(disk) + "' '" +
                  Text(folder.path()) + "' '" + SORRELIN_CONVERT + "'")
                     .c_str());
-    EXPECT_EQ(ReadFile(folder / "err"), Line(Text(disk / "run.XMLdig"), c.error));
+    EXPECT_EQ(ReadFile(folder / "err"), Line(Text(disk / "run.XMLdig"), error));
     EXPECT_EQ(ReadFile(folder / "entries"), "run.XMLdig\nrun.txt\n");
     EXPECT_EQ(ReadFile(folder / "after"), "earlier");
   }

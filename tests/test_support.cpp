@@ -15,38 +15,37 @@ namespace sorrelin::testing {
 std::string EncodeBase64(std::span<const std::uint8_t> bytes, std::size_t lineWidth) {
   static constexpr char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
+  std::string text, lines;
   for (std::size_t i = 0; i < bytes.size(); i += 3) {
     const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-    std::uint32_t group = std::uint32_t{bytes[i]} << 16;
-    if (n > 1) group |= std::uint32_t{bytes[i + 1]} << 8;
-    if (n > 2) group |= bytes[i + 2];
-    text += kAlphabet[group >> 18 & 63];
-    text += kAlphabet[group >> 12 & 63];
-    text += n > 1 ? kAlphabet[group >> 6 & 63] : '=';
-    text += n > 2 ? kAlphabet[group & 63] : '=';
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k) group = group << 8 | (k < n ? bytes[i + k] : 0);
+    for (std::size_t k = 0; k < 4; ++k)
+      text += k <= n ? kAlphabet[group >> (18 - 6 * k) & 63] : '=';
   }
-  if (lineWidth == 0) return text;
-  std::string lines;
-  for (std::size_t i = 0; i < text.size(); i += lineWidth) {
-    lines += text.substr(i, lineWidth);
-    lines += "\r\n";
+  for (std::size_t i = 0; lineWidth != 0 && i < text.size(); i += lineWidth) {
+    lines += text.substr(i, lineWidth) + "\r\n";
   }
-  return lines;
+  return lineWidth == 0 ? text : lines;
 }
 
+std::string Root(const std::string& content) {
+  return "<QelvarTamberlinedata>" + content + "</QelvarTamberlinedata>";
+}
+std::string Result(const std::string& content) {
+  return "<Header><IQelDigitalResult>" + content + "</IQelDigitalResult></Header>";
+}
+std::string Header(const std::string& lines, const std::string& samples) {
+  return Result("<BusInfo><NumLines>" + lines + "</NumLines></BusInfo><NumSamples>" + samples +
+                "</NumSamples>");
+}
+std::string Data(const std::string& text) {
+  return "<Data><Segment><BinaryData>" + text + "</BinaryData></Segment></Data>";
+}
 std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
                         const std::string& binaryData) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QelvarTamberlinedata>\n  <Header>\n"
-         "    <IQelDigitalResult>\n      <BusInfo><NumLines>" +
-         numLines + "</NumLines></BusInfo>\n      <NumSamples>" + numSamples +
-         "</NumSamples>\n    </IQelDigitalResult>\n  </Header>\n  <Data>\n"
-         "    <Segment><BinaryData>" +
-         binaryData + "</BinaryData></Segment>\n  </Data>\n</QelvarTamberlinedata>\n";
-}
-
-std::string DocumentXml(int lines, int samples, std::span<const std::uint8_t> data) {
-  return DocumentXml(std::to_string(lines), std::to_string(samples), EncodeBase64(data));
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
+         Root(Header(numLines, numSamples) + Data(binaryData));
 }
 
 TempFolder::TempFolder() {
@@ -94,11 +93,8 @@ std::string ConversionOutcome(const std::filesystem::path& input, const Conversi
 }
 
 std::string ConversionOutcome(FakeHost& host, const ConversionOptions& options) {
-  try {
-    RunConversion(host, options);
-  } catch (const ConversionError& error) {
-    return "error " + std::to_string(error.Number()) + ": " + error.what();
-  }
+  const std::string error = ErrorOf([&] { RunConversion(host, options); });
+  if (error != "ok") return error;
   if (!host.messages.empty()) return host.messages.front();
   return "table " + ReadFile(PathFromText(OutputPathFor(host.PathText())));
 }

@@ -8,16 +8,34 @@
 #include <vector>
 
 #include "conversion_command.h"
+#include "conversion_error.h"
 
 namespace sorrelin::testing {
 
 // Base64 text of `bytes`, broken into lines of `lineWidth` characters (0: one line).
 std::string EncodeBase64(std::span<const std::uint8_t> bytes, std::size_t lineWidth = 76);
 
+// Pieces of a document: the root element, Header with IQelDigitalResult, the counts
+// inside them, Data with one Segment and its BinaryData.
+std::string Root(const std::string& content);
+std::string Result(const std::string& content);
+std::string Header(const std::string& lines, const std::string& samples);
+std::string Data(const std::string& text);
+
 // A document of the usual shape with the given element texts.
 std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
                         const std::string& binaryData);
-std::string DocumentXml(int lines, int samples, std::span<const std::uint8_t> data);
+
+// What `action` raised, as "error N: description", or "ok".
+template <typename Action>
+std::string ErrorOf(Action action) {
+  try {
+    action();
+  } catch (const ConversionError& error) {
+    return "error " + std::to_string(error.Number()) + ": " + error.what();
+  }
+  return "ok";
+}
 
 // A fresh folder, removed with everything in it when the object goes.
 class TempFolder {
