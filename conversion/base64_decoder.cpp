@@ -153,8 +153,6 @@ void Base64Decoder::Finish() {
     out[count++] = static_cast<std::uint8_t>(bits_ >> 2);
   }
   output_.CommitAppended(count);
-  pending_ = 0;
-  bits_ = 0;
 }
 
 }  // namespace sorrelin

@@ -13,7 +13,6 @@ namespace sorrelin {
 // `text` with \n, \r, \t and other control characters as \xNN.
 inline std::string Escaped(std::string_view text) {
   std::string escaped;
-  escaped.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && byte != 0x7F) {

@@ -62,11 +62,7 @@ SafeOutputFile::SafeOutputFile(const fs::path& target, std::span<const fs::path>
     file_ = CreateNewFile(temporary_);
     if (!file_ && errno != EEXIST) break;
   }
-  if (!file_) {
-    const int openError = errno;
-    temporary_.clear();
-    Refuse(targetText_, ErrnoMessage(openError));
-  }
+  if (!file_) Refuse(targetText_, ErrnoMessage(errno));
   std::setvbuf(file_.get(), nullptr, _IONBF, 0);
   if (exists) SetPermissions(file_.get(), status.permissions());
 }

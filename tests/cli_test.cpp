@@ -118,22 +118,23 @@ TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
   std::filesystem::create_directory(disk);
   const std::string noSpace =
       "error 1009: not enough free space for \"" + Text(disk / "run.txt") + "\": the table needs ";
-  // Values of 255, four characters each where the smallest table allows two; the size of
-  // the disk; limits on the program; what it says.
-  const std::vector<std::tuple<int, std::string, std::string, std::string>> cases = {
-      {1500, "12k", "", noSpace + "6002 bytes, 4096 are free"},  // fills up while writing
-      {2100, "12k", "", noSpace + "8402 bytes, 4096 are free"},  // refused at once
-      {70002, "136k", "", noSpace + "280010 bytes, 40960 are free"},
-      {1500, "12k", "ulimit -f 2;",
+  // Values: three for each group of four Base64 characters, 255 four characters each where
+  // the smallest table allows two; the size of the disk; limits on the program; what it says.
+  const std::vector<std::tuple<int, std::string, std::string, std::string, std::string>> cases = {
+      {1500, "////", "12k", "", noSpace + "6002 bytes, 4096 are free"},  // fills up while writing
+      {2100, "CmQK", "12k", "", noSpace + "7002 bytes, 4096 are free"},  // 10, 100, 10: refused
+      {70002, "////", "136k", "", noSpace + "280010 bytes, 40960 are free"},
+      {1500, "////", "12k", "ulimit -f 2;",
        "error 1010: cannot write \"" + Text(disk / "run.txt") + "\": " + std::strerror(EFBIG)}};
   // $1 the disk, $2 this test's folder, $3 the program
   const std::string script =
       "cp \"$2/run.XMLdig\" \"$1\" && printf earlier >\"$1/run.txt\" && (%s exec \"$3\" "
       "\"$1/run.XMLdig\" 2>\"$2/err\"); ls -A \"$1\" >\"$2/entries\"; cat \"$1/run.txt\" "
       ">\"$2/after\"";
-  for (const auto& [values, size, limit, error] : cases) {
-    WriteFile(folder / "run.XMLdig",
-              DocumentXml("1", std::to_string(values), std::string(values / 3 * 4, '/')));
+  for (const auto& [values, group, size, limit, error] : cases) {
+    std::string data;
+    while (data.size() < values / 3 * 4u) data += group;
+    WriteFile(folder / "run.XMLdig", DocumentXml("1", std::to_string(values), data));
     std::string steps = "mount -t tmpfs -o size=" + size + " tmpfs \"$1\" && " + script;
     steps.replace(steps.find("%s"), 2, limit);
     std::system(("unshare -rm sh -c '" + steps + "' sh '" + Text(disk) + "' '" +

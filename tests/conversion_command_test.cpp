@@ -62,7 +62,7 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
       {"empty rows", DocumentXml("3", "0", ""), "table \r\n\r\n\r\n"},
       {"negative samples, a count with sign and spaces", DocumentXml(" +2\n", "-5", ""),
        "table \r\n\r\n"},
-      {"surplus data left out", DocumentXml("1", "2", "BwgJ"), "table 7,8,\r\n"},
+      {"surplus data left out", DocumentXml("2", "2", "BwgJCgsM"), "table 7,8,\r\n9,10,\r\n"},
       {"data in pieces", Root(Header("2", "3") + Data("AQ\r\nAB<!-- x -->AA<![CDATA[E]]>&#66;")),
        worked},
       {"data before the counts", Root(Data("AQABAAEB") + Header("2", "3")), worked},
@@ -179,11 +179,12 @@ TEST(RunConversion, ReadsOneHugeTokenInGrowingBlocks) {
   TempFolder folder;
   WriteFile(folder / "doc.XMLdig", xml);
   FakeHost host(Text(folder / "doc.XMLdig"));
-  int blocks = 0;
-  host.onBlock = [&] { return ++blocks > 0; };
+  std::vector<std::uint64_t> reads;  // bytes read at each block
+  host.onBlock = [&](std::uint64_t read) { return reads.emplace_back(read) < xml.size(); };
   RunConversion(host);
   EXPECT_EQ(ReadFile(folder / "doc.txt"), "1,2,\r\n");
-  EXPECT_LE(blocks, 8);  // 1 + 1 + 2 + 4 + 8 + 16 MiB, not 25 blocks of 1 MiB
+  EXPECT_EQ(reads.front(), 0u);
+  EXPECT_LE(reads.size(), 8u);  // 1 + 1 + 2 + 4 + 8 + 16 MiB, not 25 blocks of 1 MiB
 }
 
 // At its second block the conversion is cancelled, or its output becomes a folder, so
@@ -201,7 +202,7 @@ TEST(RunConversion, CancelledOrUnplacedTablesLeaveNoTemporaryFileEvenMeanwhile) 
     options.unnamedTemporaryFile = way % 2 == 0;
     FakeHost host(Text(folder / "run.XMLdig"));
     std::vector<std::string> entriesMeanwhile;
-    host.onBlock = [&, blocks = 0]() mutable {
+    host.onBlock = [&, blocks = 0](std::uint64_t) mutable {
       if (++blocks != 2) return true;
       entriesMeanwhile = folder.Entries();
       return way < 2 ? false

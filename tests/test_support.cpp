@@ -12,6 +12,8 @@
 
 namespace sorrelin::testing {
 
+namespace fs = std::filesystem;
+
 std::string EncodeBase64(std::span<const std::uint8_t> bytes, std::size_t lineWidth) {
   static constexpr char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -50,42 +52,40 @@ std::string DocumentXml(const std::string& numLines, const std::string& numSampl
 
 TempFolder::TempFolder() {
   std::random_device random;
-  path_ = std::filesystem::temp_directory_path() /
+  path_ = fs::temp_directory_path() /
           ("sorrelin-test-" + std::to_string(random()) + std::to_string(random()));
-  std::filesystem::create_directories(path_);
+  fs::create_directories(path_);
 }
 
 TempFolder::~TempFolder() {
   std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(path_, ignored);
+  fs::remove_all(path_, ignored);
 }
 
 std::vector<std::string> TempFolder::Entries() const {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+  for (const auto& entry : fs::directory_iterator(path_)) {
     names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
   return names;
 }
 
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write test file " + path.string());
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
+std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read test file " + path.string());
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string Text(const std::filesystem::path& path) { return PathToText(path); }
+std::string Text(const fs::path& path) { return PathToText(path); }
 
-std::string ConversionOutcome(const std::filesystem::path& input, const ConversionOptions& options,
+std::string ConversionOutcome(const fs::path& input, const ConversionOptions& options,
                               const std::vector<std::string>& otherDocuments) {
   FakeHost host(Text(input));
   host.others = otherDocuments;

@@ -58,17 +58,19 @@ std::string ReadFile(const std::filesystem::path& path);
 std::string Text(const std::filesystem::path& path);
 
 // A host with a fixed path text that records the messages shown and asks `onBlock`,
-// when set, whether to go on after each block read.
+// when set, whether to go on at each block, with the bytes read so far.
 class FakeHost : public ConversionHost {
  public:
   explicit FakeHost(std::string path) : path(std::move(path)) {}
   std::string PathText() const override { return path; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   std::vector<std::string> OtherDocuments() const override { return others; }
-  bool KeepConverting(std::uint64_t, std::uint64_t) override { return !onBlock || onBlock(); }
+  bool KeepConverting(std::uint64_t read, std::uint64_t) override {
+    return !onBlock || onBlock(read);
+  }
   std::string path;
   std::vector<std::string> messages, others;
-  std::function<bool()> onBlock;
+  std::function<bool(std::uint64_t bytesRead)> onBlock;
 };
 
 // How a conversion for `host` (reading the document the given way) ended: "table "
