@@ -48,8 +48,8 @@ Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
 
 std::string Arg(const std::filesystem::path& path) { return Quoted(Text(path)); }
 // A failure line on standard error.
-std::string Line(const std::string& path, const std::string& failure) {
-  return "sorrelin-convert: " + path + ": " + failure + "\n";
+std::string Line(const fs::path& path, const std::string& failure) {
+  return "sorrelin-convert: " + Text(path) + ": " + failure + "\n";
 }
 
 TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
@@ -70,9 +70,9 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   }
   const std::string missing = Text(folder / "missing");
   std::string failures =
-      Line(missing, "Error: cannot open \"" + missing + "\": " + std::strerror(ENOENT)) +
-      Line(Text(folder / "b.XMLdig"), "Error: no element found at line 1, column 4") +
-      Line(Text(folder / "c.XMLdig"), "error 1007: line count is not a number: \"two\"");
+      Line(folder / "missing", "Error: cannot open \"" + missing + "\": " + std::strerror(ENOENT)) +
+      Line(folder / "b.XMLdig", "Error: no element found at line 1, column 4") +
+      Line(folder / "c.XMLdig", "error 1007: line count is not a number: \"two\"");
 #ifndef _WIN32
   // No table replaces another document of the batch; control characters in names are escaped.
   WriteFile(folder / "e.XMLdig", d);
@@ -80,10 +80,9 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   const std::string f = Text(folder / "f\n\x01") + "g.XMLdig";
   WriteFile(PathFromText(f), "<x>");
   arguments.append(" ").append(Arg(folder / "e.XMLdig")).append(" '").append(f).append("'");
-  failures +=
-      Line(Text(folder / "e.XMLdig"), "error 1006: cannot write \"" + Text(folder / "e.txt") +
-                                          "\": it is another document being converted") +
-      Line(Text(folder / "f\\n\\x01g.XMLdig"), "Error: no element found at line 1, column 4");
+  failures += Line(folder / "e.XMLdig", "error 1006: cannot write \"" + Text(folder / "e.txt") +
+                                            "\": it is another document being converted") +
+              Line(folder / "f\\n\\x01g.XMLdig", "Error: no element found at line 1, column 4");
 #endif
   const Outcome outcome = RunConvert(folder, arguments);
   EXPECT_EQ(outcome.status, 1);
@@ -140,7 +139,7 @@ TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
     std::system(("unshare -rm sh -c '" + steps + "' sh '" + Text(disk) + "' '" +
                  Text(folder.path()) + "' '" + SORRELIN_CONVERT + "'")
                     .c_str());
-    EXPECT_EQ(ReadFile(folder / "err"), Line(Text(disk / "run.XMLdig"), error));
+    EXPECT_EQ(ReadFile(folder / "err"), Line(disk / "run.XMLdig", error));
     EXPECT_EQ(ReadFile(folder / "entries"), "run.XMLdig\nrun.txt\n");
     EXPECT_EQ(ReadFile(folder / "after"), "earlier");
   }

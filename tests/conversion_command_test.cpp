@@ -8,7 +8,6 @@
 #include <array>
 #include <random>
 
-#include "platform.h"
 #include "test_support.h"
 
 namespace sorrelin {
@@ -81,6 +80,9 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
        "error 1007: line count is not a number: \"two!\""},
       {"another root", "<Other>" + Header("2", "1") + Data("AQI=") + "</Other>",
        notFound + "Header/IQelDigitalResult/BusInfo/NumLines"},
+      {"a copy inside another element",
+       Root("<X>" + Root(Header("2", "1") + Data("AQI=")) + "</X>"),
+       notFound + "Header/IQelDigitalResult/BusInfo/NumLines"},
       {"a level too deep",
        Root("<Header><X><IQelDigitalResult><BusInfo><NumLines>2</NumLines></BusInfo><NumSamples>1"
             "</NumSamples></IQelDigitalResult></X></Header>" +
@@ -108,6 +110,13 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
                               "</NumSamples>") +
                        Data("AQI=")),
        "Error: external entity \"x.b64\" is not read at line 1, column 174"},
+      {"an external entity where the other count could be",
+       external + Root(Result("<BusInfo><NumLines>2</NumLines></BusInfo>&x;<NumSamples>1"
+                              "</NumSamples>") +
+                       Data("AQI=")),
+       "Error: external entity \"x.b64\" is not read at line 1, column 206"},
+      {"an external entity in Data", external + Root(Header("2", "1") + "<Data>&x;</Data>"),
+       "Error: external entity \"x.b64\" is not read at line 1, column 267"},
       {"an external entity where the data could be",
        external + Root(Header("2", "1") + "&x;" + Data("AQI=")),
        "Error: external entity \"x.b64\" is not read at line 1, column 261"},
@@ -171,25 +180,10 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
   }
 }
 
-TEST(RunConversion, ReadsOneHugeTokenInGrowingBlocks) {
-  // expat scans a pending token again from its start on every call: blocks of one
-  // size would make that quadratic.
-  std::string xml = DocumentXml("1", "2", "AQI=");
-  xml.insert(xml.find("<Header>"), "<!--" + std::string(24 << 20, 'x') + "-->");
-  TempFolder folder;
-  WriteFile(folder / "doc.XMLdig", xml);
-  FakeHost host(Text(folder / "doc.XMLdig"));
-  std::vector<std::uint64_t> reads;  // bytes read at each block
-  host.onBlock = [&](std::uint64_t read) { return reads.emplace_back(read) < xml.size(); };
-  RunConversion(host);
-  EXPECT_EQ(ReadFile(folder / "doc.txt"), "1,2,\r\n");
-  EXPECT_EQ(reads.front(), 0u);
-  EXPECT_LE(reads.size(), 8u);  // 1 + 1 + 2 + 4 + 8 + 16 MiB, not 25 blocks of 1 MiB
-}
-
-// At its second block the conversion is cancelled, or its output becomes a folder, so
-// that the table cannot replace it.
-TEST(RunConversion, CancelledOrUnplacedTablesLeaveNoTemporaryFileEvenMeanwhile) {
+// The host is asked at every block. At the second the conversion is cancelled, or its
+// output becomes a folder so that the table cannot replace it; a huge token is read in
+// growing blocks.
+TEST(RunConversion, CancelledOrUnplacedTablesLeaveNoTemporaryFileAndHugeTokensGrowBlocks) {
   TempFolder folder;
   WriteFile(folder / "run.XMLdig", DocumentXml("1", "3000", std::string(4000, 'A')));
   const std::string unplaced =
@@ -199,7 +193,7 @@ TEST(RunConversion, CancelledOrUnplacedTablesLeaveNoTemporaryFileEvenMeanwhile) 
     WriteFile(folder / "run.txt", "earlier");
     ConversionOptions options;
     options.reading.readBlock = 1000;
-    options.unnamedTemporaryFile = way % 2 == 0;
+    if (way % 2 == 1) options.unnamedTemporaryFile = false;  // unnamed by default
     FakeHost host(Text(folder / "run.XMLdig"));
     std::vector<std::string> entriesMeanwhile;
     host.onBlock = [&, blocks = 0](std::uint64_t) mutable {
@@ -214,6 +208,19 @@ TEST(RunConversion, CancelledOrUnplacedTablesLeaveNoTemporaryFileEvenMeanwhile) 
     EXPECT_EQ(entriesMeanwhile.size(), way % 2 == 0 ? 2u : 3u);
 #endif
   }
+
+  // expat scans a pending token again from its start on every call: blocks of one
+  // size would make that quadratic.
+  std::string xml = DocumentXml("1", "2", "AQI=");
+  xml.insert(xml.find("<Header>"), "<!--" + std::string(24 << 20, 'x') + "-->");
+  WriteFile(folder / "doc.XMLdig", xml);
+  FakeHost host(Text(folder / "doc.XMLdig"));
+  std::vector<std::uint64_t> reads;  // bytes read at each block
+  host.onBlock = [&](std::uint64_t read) { return reads.emplace_back(read) < xml.size(); };
+  RunConversion(host);
+  EXPECT_EQ(ReadFile(folder / "doc.txt"), "1,2,\r\n");
+  EXPECT_EQ(reads.front(), 0u);
+  EXPECT_LE(reads.size(), 8u);  // 1 + 1 + 2 + 4 + 8 + 16 MiB, not 25 blocks of 1 MiB
 }
 
 #ifndef _WIN32

@@ -21,6 +21,7 @@
 #include <unistd.h>
 #endif
 #ifdef __linux__
+#include <fcntl.h>
 #include <sys/inotify.h>
 #endif
 
@@ -30,7 +31,7 @@ namespace {
 using namespace testing;  // the shared document builder and file helpers
 namespace fs = std::filesystem;
 
-TEST(OutputPath, ReplacesOnlyTheDocumentExtension) {
+TEST(TextRules, OutputNamesAndCounts) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"C:\\data\\run1.XMLdig", "C:\\data\\run1.txt"},
       {"/data/RUN1.xmldig", "/data/RUN1.txt"},
@@ -40,9 +41,7 @@ TEST(OutputPath, ReplacesOnlyTheDocumentExtension) {
   for (const auto& [input, output] : cases) EXPECT_EQ(OutputPathFor(input), output) << input;
   EXPECT_EQ(ErrorOf([] { OutputPathFor(""); }),
             "error 1005: no output path: the input path is empty");
-}
-
-TEST(CountText, ReadsDecimalIntegersWithin64Bits) {
+  // Counts: decimal integers within 64 bits, with a sign and white space around.
   EXPECT_EQ(ReadCount(" +30\r\n", "count"), 30);
   for (const std::string text : {"", "+-3", "+", "3 4"}) {
     EXPECT_EQ(ErrorOf([&] { ReadCount(text, "count"); }),
@@ -121,9 +120,9 @@ TEST(Base64Decoder, DecodesOrNamesTheFirstFaultAndItsOffset) {
 
 TEST(DigitalDocument, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
   const std::string body = Root(Data(std::string(64, 'A')));
-  auto wide = [](const std::string& text, bool bigEndian) {  // UTF-16, its mark when little-endian
-    std::string utf16 = bigEndian ? "" : "\xFF\xFE";
-    for (const char c : text) utf16 += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  auto wide = [](const std::string& text) {  // UTF-16LE
+    std::string utf16;
+    for (const char c : text) utf16 += {c, '\0'};
     return utf16;
   };
   const std::string declared = "<?xml version=\"1.0\" encoding=\"";
@@ -131,8 +130,8 @@ TEST(DigitalDocument, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
       {body, true},
       {declared + "ISO-8859-1\"?>" + body, true},
       {declared + "Windows-1252\"?>" + body, true},
-      {wide(body, false), false},
-      {wide(declared + "UTF-16\"?>" + body, true), false}};
+      {"\xFF\xFE" + wide(body), false},
+      {wide(declared + "UTF-16\"?>" + body), false}};
   TempFolder folder;
   LoadOptions options;
   options.reading.readBlock = 16;
@@ -191,20 +190,29 @@ TEST(MachineFaults, OutputsTheUserMayNotWriteAreRefusedAndKept) {
 }
 
 #ifdef __linux__
-TEST(MachineFaults, AFailedConversionLeavesTheEarlierOutputUnopened) {
-  // File watchers and backup tools see an open for writing as a change.
+TEST(MachineFaults, WatchersSpecialFilesTerminalsAndReadErrors) {
   TempFolder folder;
   WriteFile(folder / "run.XMLdig", DocumentXml("x", "1", "AQ=="));
   WriteFile(folder / "run.txt", "earlier");
+  // File watchers and backup tools see an open for writing as a change.
   const int watch = ::inotify_init1(IN_NONBLOCK);
   ASSERT_GE(::inotify_add_watch(watch, (folder / "run.txt").c_str(), IN_OPEN | IN_CLOSE_WRITE), 0);
   EXPECT_EQ(ConversionOutcome(folder / "run.XMLdig").substr(0, 10), "error 1007");
   char events[4096];
   EXPECT_LT(::read(watch, events, sizeof events), 0);
   ::close(watch);
+  fs::remove(folder / "run.txt");
+  ASSERT_EQ(::mkfifo((folder / "run.txt").c_str(), 0600), 0);  // never replaced by a table
+  EXPECT_EQ(
+      ConversionOutcome(folder / "run.XMLdig"),
+      "error 1006: cannot write \"" + Text(folder / "run.txt") + "\": it is not a regular file");
   // A document that cannot be read through: reading address 0 of this process fails.
   EXPECT_EQ(ConversionOutcome("/proc/self/mem"),
             "Error: cannot read \"/proc/self/mem\": " + std::string(std::strerror(EIO)));
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+  EXPECT_TRUE(IsTerminal(OpenFile(::ptsname(terminal), "w").get()));
+  ::close(terminal);
 }
 #endif
 

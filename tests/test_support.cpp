@@ -6,7 +6,6 @@
 #include <random>
 #include <stdexcept>
 
-#include "conversion_error.h"
 #include "platform.h"
 #include "text_table.h"
 
