@@ -65,9 +65,7 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   WriteFile(folder / "c.XMLdig", DocumentXml("two", "3", "AQ=="));
   WriteFile(folder / "d.XMLdig", d);
   std::string arguments = "--quiet " + Arg(a) + " " + Arg(folder / "missing");
-  for (const char* name : {"b.XMLdig", "c.XMLdig", "d.XMLdig"}) {
-    arguments.append(" ").append(Arg(folder / name));
-  }
+  for (const char* n : {"b.XMLdig", "c.XMLdig", "d.XMLdig"}) (arguments += ' ') += Arg(folder / n);
   const std::string missing = Text(folder / "missing");
   std::string failures =
       Line(folder / "missing", "Error: cannot open \"" + missing + "\": " + std::strerror(ENOENT)) +

@@ -190,7 +190,7 @@ TEST(MachineFaults, OutputsTheUserMayNotWriteAreRefusedAndKept) {
 }
 
 #ifdef __linux__
-TEST(MachineFaults, WatchersSpecialFilesTerminalsAndReadErrors) {
+TEST(MachineFaults, WatchersSpecialFilesTerminalsReadErrorsAndNoArguments) {
   TempFolder folder;
   WriteFile(folder / "run.XMLdig", DocumentXml("x", "1", "AQ=="));
   WriteFile(folder / "run.txt", "earlier");
@@ -213,6 +213,8 @@ TEST(MachineFaults, WatchersSpecialFilesTerminalsAndReadErrors) {
   ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
   EXPECT_TRUE(IsTerminal(OpenFile(::ptsname(terminal), "w").get()));
   ::close(terminal);
+  char* noArguments[] = {nullptr};  // exec may start a program without even its name
+  EXPECT_TRUE(CommandLineArguments(0, noArguments).empty());
 }
 #endif
 
