@@ -36,8 +36,7 @@ Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
   const int status = ::_wsystem(PathFromText("\"" + command + "\"").c_str());
   Outcome outcome{status, ReadFile(out), ReadFile(err)};
   // Standard output and error are text streams on Windows: lines end in CR LF.
-  std::erase(outcome.out, '\r');
-  std::erase(outcome.err, '\r');
+  for (std::string* text : {&outcome.out, &outcome.err}) std::erase(*text, '\r');
 #else
   const int status = std::system(command.c_str());
   Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
@@ -89,14 +88,17 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   EXPECT_EQ(ReadFile(folder / "d.txt") + ReadFile(folder / "d.XMLdig"), "1,0,1,\r\n" + d);
 }
 
-TEST(CommandLine, UsageErrorsVersionAndHelp) {
+// The exit status: 0 when every document was converted, 1 when one was not, 2 for usage.
+TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
   TempFolder folder;
+  WriteFile(folder / "-x.XMLdig", DocumentXml("1", "1", "AQ=="));
   const std::string tryHelp = "Try 'sorrelin-convert --help' for more information.\n";
   const std::vector<std::tuple<std::string, int, std::string, std::string>> cases = {
       {"", 2, "sorrelin-convert: missing PATH\n", tryHelp},
       {"--no-such-option x", 2, "sorrelin-convert: ", tryHelp},
       {"--version", 0, "sorrelin-convert 1.00\n", "\n"},
-      {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...\n", "\n"}};
+      {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...\n", "\n"},
+      {"-- " + Arg(folder / "-x.XMLdig"), 0, "", ""}};
   for (const auto& [arguments, status, start, end] : cases) {
     const Outcome outcome = RunConvert(folder, arguments);
     const std::string& shown = status == 0 ? outcome.out : outcome.err;  // the other stays empty
@@ -121,21 +123,19 @@ TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
       {1500, "////", "12k", "", noSpace + "6002 bytes, 4096 are free"},  // fills up while writing
       {2100, "CmQK", "12k", "", noSpace + "7002 bytes, 4096 are free"},  // 10, 100, 10: refused
       {70002, "////", "136k", "", noSpace + "280010 bytes, 40960 are free"},
-      {1500, "////", "12k", "ulimit -f 2;",
+      {1500, "////", "12k", "2",
        "error 1010: cannot write \"" + Text(disk / "run.txt") + "\": " + std::strerror(EFBIG)}};
-  // $1 the disk, $2 this test's folder, $3 the program
+  // $1 the disk, $2 this test's folder, $3 the program, $4 a file-size limit in blocks
   const std::string script =
-      "cp \"$2/run.XMLdig\" \"$1\" && printf earlier >\"$1/run.txt\" && (%s exec \"$3\" "
-      "\"$1/run.XMLdig\" 2>\"$2/err\"); ls -A \"$1\" >\"$2/entries\"; cat \"$1/run.txt\" "
-      ">\"$2/after\"";
+      " tmpfs \"$1\" && cp \"$2/run.XMLdig\" \"$1\" && printf earlier >\"$1/run.txt\" && "
+      "(${4:+ulimit -f $4}; exec \"$3\" \"$1/run.XMLdig\" 2>\"$2/err\"); ls -A \"$1\" "
+      ">\"$2/entries\"; cat \"$1/run.txt\" >\"$2/after\"";
   for (const auto& [values, group, size, limit, error] : cases) {
     std::string data;
     while (data.size() < values / 3 * 4u) data += group;
     WriteFile(folder / "run.XMLdig", DocumentXml("1", std::to_string(values), data));
-    std::string steps = "mount -t tmpfs -o size=" + size + " tmpfs \"$1\" && " + script;
-    steps.replace(steps.find("%s"), 2, limit);
-    std::system(("unshare -rm sh -c '" + steps + "' sh '" + Text(disk) + "' '" +
-                 Text(folder.path()) + "' '" + SORRELIN_CONVERT + "'")
+    std::system(("unshare -rm sh -c 'mount -t tmpfs -o size=" + size + script + "' sh '" +
+                 Text(disk) + "' '" + Text(folder.path()) + "' '" + SORRELIN_CONVERT + "' " + limit)
                     .c_str());
     EXPECT_EQ(ReadFile(folder / "err"), Line(disk / "run.XMLdig", error));
     EXPECT_EQ(ReadFile(folder / "entries"), "run.XMLdig\nrun.txt\n");
