@@ -60,6 +60,7 @@ std::string Convert(const sorrelin::ConversionOptions& options) {
 }  // namespace
 
 // Tables beyond 8 MiB fail as a full disk would: exercises the write failure path.
+// libFuzzer installs its own SIGXFSZ handler after this unless run with -handle_xfsz=0.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::signal(SIGXFSZ, SIG_IGN);
   const rlimit limit{8 << 20, 8 << 20};
