@@ -8,15 +8,16 @@
 // Usage: phases DOCUMENT (the table is written beside it)
 #include <expat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "conversion_command.h"
-#include "digital_document.h"
-#include "platform.h"
+#include "files.h"
 #include "table_format.h"
+#include "xml_pass.h"
 
 namespace {
 
@@ -41,37 +42,44 @@ bool ExpatAlone(const char* path) {
   }
 }
 
-class DroppedData : public sorrelin::DataSink {
+// Keeps or drops the data of a document; reads on to its end.
+class DataReader : public sorrelin::ReaderClient, public sorrelin::DataSink {
  public:
-  void Take(std::span<const std::uint8_t> bytes) override { size += bytes.size(); }
+  explicit DataReader(bool keep) : keep_(keep) {}
+  sorrelin::DataSink& DataBegins(const sorrelin::DocumentValues& soFar) override {
+    counts = soFar.lineCount && soFar.sampleCount;
+    return *this;
+  }
+  bool KeepReading(std::uint64_t, std::uint64_t) override { return true; }
+  void Take(std::span<const std::uint8_t> bytes) override {
+    size += bytes.size();
+    if (keep_) std::copy(bytes.begin(), bytes.end(), data.AppendSpace(bytes.size()));
+    if (keep_) data.CommitAppended(bytes.size());
+  }
+  bool counts = false;
   std::uint64_t size = 0;
+  sorrelin::ByteBuffer data;
+
+ private:
+  bool keep_;
 };
 
-// Seconds to read the document, decoding its data into a sink that drops it.
-double Read(const char* path, bool besideParser) {
-  DroppedData dropped;
-  sorrelin::LoadOptions options;
-  options.reading.decodeBesideParser = besideParser;
-  options.dataSink = [&dropped](const std::string&, const std::string&) { return &dropped; };
+// Reads the document, decoding its data beside the parser or not; seconds taken.
+double Read(const char* path, bool besideParser, DataReader& reader) {
+  auto source = sorrelin::OpenDocumentFile(path).source;
   const auto start = Clock::now();
-  if (!sorrelin::LoadDigitalDocument(path, options).Loaded() || dropped.size == 0) {
+  if (!source ||
+      sorrelin::XmlPass(*source, reader, besideParser).Run().end !=
+          sorrelin::DocumentRead::End::kRead ||
+      !reader.counts || reader.size == 0) {
     std::fprintf(stderr, "phases: %s did not load with its data after its counts\n", path);
     std::exit(1);
   }
   return Seconds(start);
 }
 
-class Host : public sorrelin::ConversionHost {
- public:
-  explicit Host(std::string path) : path_(std::move(path)) {}
-  std::string PathText() const override { return path_; }
-  void ShowMessage(const std::string& text) override {
-    std::fprintf(stderr, "phases: %s\n", text.c_str());
-    std::exit(1);
-  }
-
- private:
-  std::string path_;
+struct NoProgress : sorrelin::ConversionProgress {
+  bool KeepConverting(std::uint64_t, std::uint64_t) override { return true; }
 };
 
 }  // namespace
@@ -84,11 +92,11 @@ int main(int argc, char** argv) {
   auto start = Clock::now();
   if (!ExpatAlone(argv[1])) return 1;
   const double expat = Seconds(start);
-  const double plain = Read(argv[1], false);
-  const double read = Read(argv[1], true);
-
-  sorrelin::DigitalDocument document = sorrelin::LoadDigitalDocument(argv[1]);
-  const sorrelin::ByteBuffer data = document.ReadData();
+  DataReader dropped(false), kept(true);
+  const double plain = Read(argv[1], false, dropped);
+  const double read = Read(argv[1], true, dropped);
+  Read(argv[1], true, kept);
+  const sorrelin::ByteBuffer& data = kept.data;
   constexpr std::size_t kBlock = 1 << 20;
   auto scratch = std::make_unique_for_overwrite<char[]>(sorrelin::FormatRoom(kBlock));
   start = Clock::now();
@@ -100,9 +108,15 @@ int main(int argc, char** argv) {
   }
   const double format = Seconds(start);
 
-  Host host(argv[1]);
+  sorrelin::ConversionRequest request;
+  request.pathText = argv[1];
+  NoProgress progress;
   start = Clock::now();
-  sorrelin::RunConversion(host);
+  if (sorrelin::RunConversion(request, progress).kind !=
+      sorrelin::ConversionResult::Kind::kConverted) {
+    std::fprintf(stderr, "phases: %s did not convert\n", argv[1]);
+    return 1;
+  }
   const double convert = Seconds(start);
 
   std::printf(

@@ -3,16 +3,18 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "command_line_arguments.h"
 #include "conversion_command.h"
-#include "conversion_error.h"
+#include "failure_text.h"
+#include "interrupt_signals.h"
 #include "message_text.h"
-#include "platform.h"
 #include "progress_line.h"
+#include "terminal.h"
 
 namespace {
 
@@ -40,49 +42,32 @@ Exit status:
   2  the command line is wrong (for example, no PATH given)
 )";
 
-// Reports on standard error, one line per failure prefixed with the program and
-// the path, and shows the progress there when it is a terminal.
-class CommandLineHost : public sorrelin::ConversionHost {
+// Shows the progress on standard error when it is a terminal, and stops at an
+// interrupt signal.
+class CommandLineProgress : public sorrelin::ConversionProgress {
  public:
-  CommandLineHost(std::string path, std::vector<std::string> others, bool showProgress)
-      : path_(std::move(path)),
-        others_(std::move(others)),
-        progress_(showProgress ? &std::cerr : nullptr, path_) {}
-  std::string PathText() const override { return path_; }
-  std::vector<std::string> OtherDocuments() const override { return others_; }
-  void ShowMessage(const std::string& text) override { ReportFailure(text); }
+  CommandLineProgress(const std::string& path, bool show)
+      : line_(show ? &std::cerr : nullptr, path) {}
   bool KeepConverting(std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
     if (sorrelin::CaughtInterruptSignal() != 0) return false;
-    progress_.Update(bytesRead, bytesTotal);
+    line_.Update(bytesRead, bytesTotal);
     return true;
   }
-  void ReportFailure(const std::string& text) {
-    progress_.Erase();
-    std::cerr << kProgram << ": " << sorrelin::Escaped(path_) << ": " << text << '\n';
-    failed_ = true;
-  }
-  bool Failed() const { return failed_; }
+  void Erase() { line_.Erase(); }
 
  private:
-  std::string path_;
-  std::vector<std::string> others_;
-  sorrelin::ProgressLine progress_;
-  bool failed_ = false;
+  sorrelin::ProgressLine line_;
 };
 
-// Converts `paths[index]`; no table may replace any of the other paths.
-bool Convert(const std::vector<std::string>& paths, std::size_t index, bool showProgress) {
-  std::vector<std::string> others = paths;
-  others.erase(others.begin() + static_cast<std::ptrdiff_t>(index));
-  CommandLineHost host(paths[index], std::move(others), showProgress);
-  try {
-    sorrelin::RunConversion(host);
-  } catch (const sorrelin::ConversionError& error) {
-    host.ReportFailure("error " + std::to_string(error.Number()) + ": " + error.what());
-  } catch (const std::exception& error) {
-    host.ReportFailure(std::string("error: ") + error.what());
-  }
-  return !host.Failed();
+// Converts one document; a failure is one line on standard error.
+bool Convert(const sorrelin::ConversionRequest& request, bool showProgress) {
+  CommandLineProgress progress(request.pathText, showProgress);
+  const sorrelin::ConversionResult result = sorrelin::RunConversion(request, progress);
+  progress.Erase();
+  const std::string failure = sorrelin::FailureText(result, "error");
+  if (failure.empty()) return true;
+  std::cerr << kProgram << ": " << sorrelin::Escaped(request.pathText) << ": " << failure << '\n';
+  return false;
 }
 
 int UsageError(const std::string& what) {
@@ -101,7 +86,7 @@ int main(int argc, char** argv) {
   sorrelin::CatchInterruptSignals();
   CLI::App app{"", kProgram};
   app.set_help_flag("-h,--help");
-  app.set_version_flag("--version", std::string(kProgram) + " 1.00");
+  app.set_version_flag("--version", std::string(kProgram) + " " + SORRELIN_VERSION);
   bool quiet = false;
   app.add_flag("-q,--quiet", quiet);
   std::vector<std::string> paths;
@@ -118,11 +103,20 @@ int main(int argc, char** argv) {
   }
   if (paths.empty()) return UsageError("missing PATH");
 
+  // Each document's identity is taken once: no output may replace any of them.
+  std::vector<sorrelin::FileIdentity> documents;
+  for (const std::string& path : paths) {
+    if (auto identity = sorrelin::IdentityOf(sorrelin::PathFromText(path)))
+      documents.push_back(*identity);
+  }
   const bool showProgress = !quiet && sorrelin::IsTerminal(stderr);
   bool allConverted = true;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    allConverted = Convert(paths, i, showProgress) && allConverted;
-    // The conversion has stopped and left no table; end as the signal would have.
+  for (const std::string& path : paths) {
+    sorrelin::ConversionRequest request;
+    request.pathText = path;
+    request.otherDocuments = documents;
+    allConverted = Convert(request, showProgress) && allConverted;
+    // The conversion has stopped and left no output; end as the signal would have.
     if (const int signal = sorrelin::CaughtInterruptSignal()) sorrelin::EndAsSignalled(signal);
   }
   return allConverted ? 0 : 1;

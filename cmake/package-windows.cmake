@@ -2,7 +2,7 @@
 # build gives sorrelin-convert-1.00-win64.zip with the static program and the README.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 set(CPACK_PACKAGE_NAME sorrelin-convert)
-set(CPACK_PACKAGE_VERSION 1.00)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_SYSTEM_NAME win64)
 set(CPACK_PACKAGE_VENDOR Sorrelin)
 set(CPACK_GENERATOR ZIP)

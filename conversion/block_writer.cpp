@@ -1,63 +1,72 @@
 #include "block_writer.h"
 
-#include "safe_output_file.h"
+#include <system_error>
 
 namespace sorrelin {
 
-BlockWriter::BlockWriter(SafeOutputFile& file, std::size_t blockSize) : file_(file) {
+BlockWriter::BlockWriter(OutputTarget& target, std::size_t blockSize) : target_(target) {
   for (auto& block : blocks_) block = std::make_unique_for_overwrite<char[]>(blockSize);
-  thread_ = std::thread([this] { WriteBlocks(); });
+  try {
+    thread_ = std::jthread([this](std::stop_token stop) { WriteBlocks(stop); });
+  } catch (const std::system_error&) {
+    // No thread: Hand writes each block itself.
+  }
 }
 
 BlockWriter::~BlockWriter() {
-  {
-    std::lock_guard lock(mutex_);
-    ending_ = true;
+  if (thread_.joinable()) {
+    thread_.request_stop();
+    thread_.join();
   }
-  changed_.notify_all();
-  thread_.join();
 }
 
-char* BlockWriter::Write(char* block, std::size_t size) {
+void BlockWriter::Write(const char* bytes, std::size_t size) noexcept {
+  try {
+    target_.Write(bytes, size);
+  } catch (...) {
+    std::lock_guard lock(mutex_);
+    fault_ = std::current_exception();
+  }
+}
+
+char* BlockWriter::Hand(std::size_t size) {
+  const char* block = Block();
+  filling_ ^= 1;
+  if (!thread_.joinable()) {
+    if (!Fault()) Write(block, size);
+    return Block();
+  }
   std::unique_lock lock(mutex_);
-  queue_[(first_ + count_) % kBlocks] = {block, size};
-  ++count_;
+  // The other block is free once it has been written.
+  changed_.wait(lock, [this] { return pending_ == nullptr; });
+  pending_ = block;
+  pendingSize_ = size;
   changed_.notify_all();
-  // Blocks are filled in turn, so the next one is free once at most two wait.
-  changed_.wait(lock, [this] { return count_ < kBlocks; });
-  next_ = (next_ + 1) % kBlocks;
-  return blocks_[next_].get();
+  // The returned block was handed over before this one, so it has been written.
+  return Block();
 }
 
-std::optional<ConversionError> BlockWriter::Fault() {
+std::exception_ptr BlockWriter::Drain() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return pending_ == nullptr; });
+  return fault_;
+}
+
+std::exception_ptr BlockWriter::Fault() {
   std::lock_guard lock(mutex_);
   return fault_;
 }
 
-std::optional<ConversionError> BlockWriter::Drain() {
+void BlockWriter::WriteBlocks(std::stop_token stop) {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return count_ == 0; });
-  return fault_;
-}
-
-void BlockWriter::WriteBlocks() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return ending_ || count_ > 0; });
-    if (count_ == 0) return;
-    const Pending pending = queue_[first_];
-    const bool failed = fault_.has_value();
+  while (changed_.wait(lock, stop, [this] { return pending_ != nullptr; })) {
+    const char* block = pending_;
+    const std::size_t size = pendingSize_;
+    const bool failed = fault_ != nullptr;
     lock.unlock();
-    std::optional<ConversionError> fault;
-    try {
-      if (!failed) file_.Write(pending.bytes, pending.size);
-    } catch (const ConversionError& error) {
-      fault.emplace(error);
-    }
+    if (!failed) Write(block, size);
     lock.lock();
-    if (fault) fault_ = std::move(fault);
-    first_ = (first_ + 1) % kBlocks;
-    --count_;
+    pending_ = nullptr;
     changed_.notify_all();
   }
 }

@@ -2,56 +2,48 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <thread>
 
-#include "conversion_error.h"
+#include "output_target.h"
 
 namespace sorrelin {
 
-class SafeOutputFile;
-
-// Writes full blocks to a file on a thread of its own, so that the next block is
-// formatted while this one is written. Blocks come from a few buffers of its own;
-// a write fault is kept, and the blocks after it are dropped.
+// Writes blocks to a target on a thread of its own, so that the next block is filled
+// while this one is written. It owns two blocks: one being filled, the other being
+// written. A fault on the thread, of any kind, is kept and later blocks are dropped.
+// Where no thread can be started, blocks are written when handed over.
 class BlockWriter {
  public:
-  BlockWriter(SafeOutputFile& file, std::size_t blockSize);
-  ~BlockWriter();  // waits for the blocks handed over and ends the thread
+  BlockWriter(OutputTarget& target, std::size_t blockSize);
+  ~BlockWriter();  // the block being written is finished; no other is started
   BlockWriter(const BlockWriter&) = delete;
   BlockWriter& operator=(const BlockWriter&) = delete;
 
-  // The block to fill first.
-  char* FirstBlock() const { return blocks_[0].get(); }
-  // Hands over `size` bytes of the block being filled; returns the next one to fill,
-  // once it is free.
-  char* Write(char* block, std::size_t size);
-  // The first write fault so far, if any.
-  std::optional<ConversionError> Fault();
-  // Waits until every block handed over is written; the first write fault, if any.
-  std::optional<ConversionError> Drain();
+  // The block to fill.
+  char* Block() const noexcept { return blocks_[filling_].get(); }
+  // Hands over the first `size` bytes of Block() and returns the next block to fill,
+  // once the other has been written.
+  char* Hand(std::size_t size);
+  // Waits until the blocks handed over are written; the first fault, if any.
+  std::exception_ptr Drain();
+  std::exception_ptr Fault();
 
  private:
-  static constexpr int kBlocks = 3;
-  void WriteBlocks();
+  void Write(const char* bytes, std::size_t size) noexcept;
+  void WriteBlocks(std::stop_token stop);
 
-  SafeOutputFile& file_;
-  std::unique_ptr<char[]> blocks_[kBlocks];
-  struct Pending {
-    const char* bytes;
-    std::size_t size;
-  };
-  Pending queue_[kBlocks];
-  int first_ = 0;  // the oldest block handed over
-  int count_ = 0;  // blocks handed over and not yet written
-  int next_ = 0;   // the block being filled
-  bool ending_ = false;
-  std::optional<ConversionError> fault_;
+  OutputTarget& target_;
+  std::unique_ptr<char[]> blocks_[2];
+  int filling_ = 0;
+  const char* pending_ = nullptr;  // handed over, not yet written
+  std::size_t pendingSize_ = 0;
+  std::exception_ptr fault_;
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::thread thread_;
+  std::condition_variable_any changed_;
+  std::jthread thread_;  // last: it ends before the rest goes
 };
 
 }  // namespace sorrelin

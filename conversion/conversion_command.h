@@ -1,47 +1,38 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "digital_document.h"
+#include "block_source.h"
+#include "conversion_request.h"
+#include "outcome.h"
+#include "temporary_file.h"
 
 namespace sorrelin {
 
-// What a conversion needs from its caller: the path text to convert, and a way to
-// tell the user that the document could not be loaded.
-class ConversionHost {
+// Told how far a conversion has come; asked whether to go on.
+class ConversionProgress {
  public:
-  virtual ~ConversionHost() = default;
-  virtual std::string PathText() const = 0;
-  virtual void ShowMessage(const std::string& text) = 0;
-  // Called on the converting thread once per block of the document read, with the
-  // bytes read so far and the document's size (0 when not known). Returning false
-  // cancels the conversion: no table is written, an earlier output stays as it was,
-  // and RunConversion returns without a message.
-  virtual bool KeepConverting(std::uint64_t bytesRead, std::uint64_t bytesTotal) {
-    (void)bytesRead;
-    (void)bytesTotal;
-    return true;
-  }
-  // Paths of other documents converted in the same run, as in a batch: like the
-  // document being converted, no table may replace them.
-  virtual std::vector<std::string> OtherDocuments() const { return {}; }
+  virtual ~ConversionProgress() = default;
+  // Called on the converting thread before each block of the document is read, once
+  // after the last, and once more right before the output is put in place, with the
+  // bytes read so far and the document's size (0 when not known). False cancels the
+  // conversion: no output is put in place and an earlier one stays as it was.
+  virtual bool KeepConverting(std::uint64_t bytesRead, std::uint64_t bytesTotal) = 0;
 };
 
-// Converts the document that the host's path text names into its text table.
-// A document that cannot be loaded is shown as "Error: " and the reason; every
-// other failure raises ConversionError. Success and cancelling say nothing.
-void RunConversion(ConversionHost& host);
-
-// Ways of converting that end alike; only tests and fuzzers change them, to compare.
-struct ConversionOptions {
-  ReadingOptions reading;
-  // The table is written while the data decodes when both counts come first.
-  bool streamTable = true;
-  // The table's temporary file has no name until it is complete, where the system allows.
-  bool unnamedTemporaryFile = true;
+// Where a conversion's files come from: the document's bytes, and the temporary file
+// an output is written to before it is put in place.
+struct ConversionEnvironment {
+  std::function<OpenedDocument(std::string_view pathText)> openDocument = OpenDocumentFile;
+  TemporaryFileFactory temporaryFiles = CreateTemporaryFile;
 };
-void RunConversion(ConversionHost& host, const ConversionOptions& options);
+
+// Converts one document as the request says. Every failure is in the result, for
+// the front end to tell; an output is put in place whole, only on success.
+ConversionResult RunConversion(const ConversionRequest& request, ConversionProgress& progress,
+                               const ConversionEnvironment& environment = {});
 
 }  // namespace sorrelin

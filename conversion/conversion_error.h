@@ -17,6 +17,7 @@ enum class ErrorNumber : int {
   kDataTooShort = 1008,
   kNotEnoughSpace = 1009,
   kWriteFailed = 1010,
+  kSelectionOutsideCounts = 1011,
 };
 
 // Any failure of a conversion other than a document that cannot be loaded.
@@ -27,7 +28,6 @@ class ConversionError : public std::runtime_error {
 
   int Number() const noexcept { return static_cast<int>(number_); }
   ErrorNumber Kind() const noexcept { return number_; }
-  std::string Description() const { return what(); }
 
  private:
   ErrorNumber number_;

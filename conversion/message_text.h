@@ -10,12 +10,20 @@ namespace sorrelin {
 // Pieces of the texts that errors show. A message is one line: control characters
 // in the values and names it quotes are escaped.
 
-// `text` with \n, \r, \t and other control characters as \xNN.
+// `text` with \n, \r, \t and other C0 controls as \xNN, and the C1 controls
+// (U+0080..U+009F, UTF-8 C2 80..C2 9F) as \uNNNN.
 inline std::string Escaped(std::string_view text) {
   std::string escaped;
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    char code[8];
+    if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      std::snprintf(code, sizeof code, "\\u%04X", next);
+      escaped += code;
+      ++i;
+    } else if (byte >= 0x20 && byte != 0x7F) {
       escaped += c;
     } else if (c == '\n') {
       escaped += "\\n";
@@ -24,9 +32,8 @@ inline std::string Escaped(std::string_view text) {
     } else if (c == '\t') {
       escaped += "\\t";
     } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-      escaped += hex;
+      std::snprintf(code, sizeof code, "\\x%02X", byte);
+      escaped += code;
     }
   }
   return escaped;

@@ -2,10 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <system_error>
 
-#include "conversion_error.h"
 #include "message_text.h"
 
 namespace fs = std::filesystem;
@@ -18,17 +16,24 @@ namespace {
                         "cannot write " + Quoted(target) + ": " + why);
 }
 
-std::string RandomSuffix() {
-  std::random_device device;
-  char text[9];
-  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(device()));
-  return text;
-}
+// A full disk or quota: the caller tells it with the output's size.
+[[noreturn]] void DiskFull() { throw ConversionError(ErrorNumber::kNotEnoughSpace, "disk full"); }
 
 }  // namespace
 
-SafeOutputFile::SafeOutputFile(const fs::path& target, std::span<const fs::path> documents,
-                               bool unnamedWherePossible)
+ConversionError NotEnoughSpace(const fs::path& folder, const std::string& targetText,
+                               std::uint64_t bytes) {
+  std::error_code error;
+  const fs::space_info space = fs::space(folder, error);
+  const bool shown = !error && space.available < bytes;
+  return ConversionError(ErrorNumber::kNotEnoughSpace,
+                         "not enough free space for " + Quoted(targetText) + ": the table needs " +
+                             std::to_string(bytes) + " bytes" +
+                             (shown ? ", " + std::to_string(space.available) + " are free" : ""));
+}
+
+SafeOutputFile::SafeOutputFile(const fs::path& target, const ProtectedFiles& protectedFiles,
+                               const TemporaryFileFactory& temporaryFiles)
     : target_(target), targetText_(PathToText(target)) {
   std::error_code error;
   // A link stays a link: the file it names, even one not there yet, is replaced.
@@ -46,25 +51,24 @@ SafeOutputFile::SafeOutputFile(const fs::path& target, std::span<const fs::path>
   const bool exists = fs::exists(status);
   if (fs::is_directory(status)) Refuse(targetText_, "it is a folder");
   if (exists && !fs::is_regular_file(status)) Refuse(targetText_, "it is not a regular file");
-  for (std::size_t i = 0; exists && i < documents.size(); ++i) {
-    if (fs::equivalent(target_, documents[i], error)) {
-      Refuse(targetText_, i == 0 ? "it is the document being converted"
-                                 : "it is another document being converted");
+  if (const auto identity = exists ? IdentityOf(target_) : std::nullopt) {
+    if (identity == protectedFiles.document)
+      Refuse(targetText_, "it is the document being converted");
+    for (const FileIdentity& other : protectedFiles.others) {
+      if (identity == other) Refuse(targetText_, "it is another document being converted");
     }
   }
   if (exists && !MayWrite(target_)) Refuse(targetText_, ErrnoMessage(errno));
 
   folder_ = target_.parent_path();
   if (folder_.empty()) folder_ = ".";
-  if (unnamedWherePossible) file_ = CreateUnnamedFile(folder_);
-  for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-    temporary_ = folder_ / (".sorrelin-" + RandomSuffix() + ".tmp");
-    file_ = CreateNewFile(temporary_);
-    if (!file_ && errno != EEXIST) break;
+  temporary_ = temporaryFiles(folder_);
+  if (!temporary_.file) {
+    if (IsDiskFull(errno)) DiskFull();
+    Refuse(targetText_, ErrnoMessage(errno));
   }
-  if (!file_) Refuse(targetText_, ErrnoMessage(errno));
-  std::setvbuf(file_.get(), nullptr, _IONBF, 0);
-  if (exists) SetPermissions(file_.get(), status.permissions());
+  std::setvbuf(temporary_.file.get(), nullptr, _IONBF, 0);
+  if (exists) SetPermissions(temporary_.file.get(), status.permissions());
 }
 
 SafeOutputFile::~SafeOutputFile() {
@@ -72,66 +76,51 @@ SafeOutputFile::~SafeOutputFile() {
 }
 
 void SafeOutputFile::Discard() noexcept {
-  file_.reset();
-  if (temporary_.empty()) return;
+  temporary_.file.reset();
+  if (temporary_.path.empty()) return;
   std::error_code ignored;
-  fs::remove(temporary_, ignored);
-  temporary_.clear();
-}
-
-ConversionError SafeOutputFile::NotEnoughSpace(std::uint64_t bytes) const {
-  std::error_code error;
-  const fs::space_info space = fs::space(folder_, error);
-  const bool shown = !error && space.available < bytes;
-  return ConversionError(ErrorNumber::kNotEnoughSpace,
-                         "not enough free space for " + Quoted(targetText_) + ": the table needs " +
-                             std::to_string(bytes) + " bytes" +
-                             (shown ? ", " + std::to_string(space.available) + " are free" : ""));
+  fs::remove(temporary_.path, ignored);
+  temporary_.path.clear();
 }
 
 void SafeOutputFile::Reserve(std::uint64_t bytes) {
   std::error_code error;
   const fs::space_info space = fs::space(folder_, error);
-  if ((!error && bytes > space.available) || !ReserveFileSpace(file_.get(), bytes)) {
-    throw NotEnoughSpace(bytes);
+  if ((!error && bytes > space.available) || !ReserveFileSpace(temporary_.file.get(), bytes)) {
+    DiskFull();
   }
 }
 
-void SafeOutputFile::FailWrite(int errorNumber) const {
-  if (IsDiskFull(errorNumber)) throw NotEnoughSpace(0);
-  throw ConversionError(ErrorNumber::kWriteFailed,
-                        "cannot write " + Quoted(targetText_) + ": " + ErrnoMessage(errorNumber));
-}
-
 void SafeOutputFile::Write(const char* bytes, std::size_t size) {
-  if (size != 0 && std::fwrite(bytes, 1, size, file_.get()) != size) FailWrite(errno);
+  if (WriteAll(temporary_.file.get(), bytes, size)) return;
+  if (IsDiskFull(errno)) DiskFull();
+  throw ConversionError(ErrorNumber::kWriteFailed,
+                        "cannot write " + Quoted(targetText_) + ": " + ErrnoMessage(errno));
 }
 
-void SafeOutputFile::NameTemporaryFile() {
-  for (int attempt = 0; attempt < 100 && temporary_.empty(); ++attempt) {
-    const fs::path name = folder_ / (".sorrelin-" + RandomSuffix() + ".tmp");
-    if (NameUnnamedFile(file_.get(), name)) {
-      temporary_ = name;
+bool SafeOutputFile::Commit(const std::function<bool()>& proceed) {
+  auto fail = [this](const std::string& why) {
+    throw ConversionError(ErrorNumber::kWriteFailed,
+                          "cannot replace " + Quoted(targetText_) + ": " + why);
+  };
+  for (int attempt = 0; attempt < 100 && temporary_.path.empty(); ++attempt) {
+    const fs::path name = TemporaryName(folder_);
+    if (NameUnnamedFile(temporary_.file.get(), name)) {
+      temporary_.path = name;
     } else if (errno != EEXIST) {
       break;
     }
   }
-  if (temporary_.empty()) {
-    throw ConversionError(ErrorNumber::kWriteFailed,
-                          "cannot replace " + Quoted(targetText_) + ": " + ErrnoMessage(errno));
+  if (temporary_.path.empty()) fail(ErrnoMessage(errno));
+  if (std::fclose(temporary_.file.release()) != 0) {
+    if (IsDiskFull(errno)) DiskFull();
+    fail(ErrnoMessage(errno));
   }
-}
-
-void SafeOutputFile::Commit() {
-  if (std::fflush(file_.get()) != 0) FailWrite(errno);
-  if (temporary_.empty()) NameTemporaryFile();
-  if (std::fclose(file_.release()) != 0) FailWrite(errno);
-  const std::error_code error = RenameReplacing(temporary_, target_);
-  if (error) {
-    throw ConversionError(ErrorNumber::kWriteFailed,
-                          "cannot replace " + Quoted(targetText_) + ": " + error.message());
-  }
+  if (!proceed()) return false;
+  if (const std::error_code error = RenameReplacing(temporary_.path, target_))
+    fail(error.message());
   committed_ = true;
+  return true;
 }
 
 }  // namespace sorrelin

@@ -1,61 +1,55 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "conversion_error.h"
-#include "platform.h"
+#include "files.h"
+#include "output_target.h"
+#include "temporary_file.h"
 
 namespace sorrelin {
 
+// Files an output must never replace, by any name or link.
+struct ProtectedFiles {
+  std::optional<FileIdentity> document;  // the document converted
+  std::span<const FileIdentity> others;  // the other documents of the same run
+};
+
 // Writes a file through a temporary file in the same folder, which replaces the
 // target in one rename on Commit. Until then the target is untouched; if Commit is
-// never reached the temporary file is removed. Where the system allows, the
-// temporary file has no name until Commit, so not even a killed process leaves it.
-// A target that is a link stays a link: the file it names is written, existing or
-// not. Failures raise ConversionError.
-class SafeOutputFile {
+// never reached the temporary file is removed. A target that is a link stays a link:
+// the file it names is written, existing or not.
+class SafeOutputFile : public OutputTarget {
  public:
   // Refuses (kOutputNotWritable) a target that is a folder, exists and cannot be
-  // written, or is one of `documents` (the document converted first, then any others
-  // converted with it), by any name or link; then creates the temporary file,
-  // unnamed if `unnamedWherePossible` and the system allows.
-  explicit SafeOutputFile(const std::filesystem::path& target,
-                          std::span<const std::filesystem::path> documents = {},
-                          bool unnamedWherePossible = true);
-  ~SafeOutputFile();
+  // written, or is a protected file; then makes the temporary file. A full disk or
+  // quota then raises kNotEnoughSpace.
+  SafeOutputFile(const std::filesystem::path& target, const ProtectedFiles& protectedFiles,
+                 const TemporaryFileFactory& temporaryFiles);
+  ~SafeOutputFile() override;
   SafeOutputFile(const SafeOutputFile&) = delete;
   SafeOutputFile& operator=(const SafeOutputFile&) = delete;
 
-  // Fails (kNotEnoughSpace) when the file system has less free space than `bytes`,
-  // and reserves that much where the system can, so the disk cannot fill up with
-  // others' files meanwhile.
-  void Reserve(std::uint64_t bytes);
-  // A full disk or quota raises kNotEnoughSpace, any other failure kWriteFailed.
-  void Write(const char* bytes, std::size_t size);
-  void Commit();
-  // Removes the temporary file now; nothing can be written after.
-  void Discard() noexcept;
-
-  // The error for a table of `bytes` that does not fit, with the free space now.
-  ConversionError NotEnoughSpace(std::uint64_t bytes) const;
-
-  // The temporary file's path; empty while it has no name.
-  const std::filesystem::path& TemporaryPath() const noexcept { return temporary_; }
+  void Reserve(std::uint64_t bytes) override;
+  void Write(const char* bytes, std::size_t size) override;
+  bool Commit(const std::function<bool()>& proceed) override;
+  void Discard() noexcept override;
 
  private:
-  [[noreturn]] void FailWrite(int errorNumber) const;
-  void NameTemporaryFile();
-
   std::filesystem::path target_;
   std::filesystem::path folder_;
-  std::filesystem::path temporary_;
   std::string targetText_;
-  UniqueFile file_;
+  TemporaryFile temporary_;
   bool committed_ = false;
 };
+
+// The error for an output of `bytes` that does not fit in `folder`, with the free
+// space there now when it is less.
+ConversionError NotEnoughSpace(const std::filesystem::path& folder, const std::string& targetText,
+                               std::uint64_t bytes);
 
 }  // namespace sorrelin

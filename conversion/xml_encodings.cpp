@@ -26,14 +26,19 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool IsWindows1252(std::string_view name) {
+  return SameNameIgnoringCase(name, "windows-1252") || SameNameIgnoringCase(name, "cp1252");
+}
+
 }  // namespace
 
+bool IsAsciiCompatible(std::string_view encoding) {
+  return IsWindows1252(encoding) || SameNameIgnoringCase(encoding, "UTF-8") ||
+         SameNameIgnoringCase(encoding, "US-ASCII") || SameNameIgnoringCase(encoding, "ISO-8859-1");
+}
+
 int XMLCALL HandleUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
-  const std::string_view encoding(name);
-  if (!SameNameIgnoringCase(encoding, "windows-1252") &&
-      !SameNameIgnoringCase(encoding, "cp1252")) {
-    return XML_STATUS_ERROR;
-  }
+  if (!IsWindows1252(name)) return XML_STATUS_ERROR;
   for (int byte = 0; byte < 256; ++byte) {
     info->map[byte] = (byte >= 0x80 && byte < 0xA0) ? kWindows1252High[byte - 0x80] : byte;
   }

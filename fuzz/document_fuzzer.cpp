@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the whole conversion as a document file, twice: as
-// conversions run (data decoded beside the parser, table streamed) and the plain way
-// (every byte through the parser, data kept until the end), with read blocks of
-// pseudo-random sizes. Both must end alike: the same table bytes, or the same error
+// conversions run (data decoded beside the parser) and the plain way (every byte
+// through the parser, the temporary file named), with read blocks of pseudo-random
+// sizes. Both must end alike: the same table bytes, or the same error
 // and message. Every table must have the table's shape, and every failure must leave
 // the earlier output as it was and no temporary file.
 #include <sys/resource.h>
@@ -42,9 +42,9 @@ const TempFolder& Folder() {
 }
 
 // Converts the document over an earlier output; returns the table or the failure.
-std::string Convert(const sorrelin::ConversionOptions& options) {
+std::string Convert(const sorrelin::ConversionEnvironment& environment) {
   WriteFile(Folder() / "doc.txt", "earlier output");
-  const std::string outcome = ConversionOutcome(Folder() / "doc.XMLdig", options);
+  const std::string outcome = ConversionOutcome(Folder() / "doc.XMLdig", environment);
   const bool converted = outcome.rfind("table ", 0) == 0;
   const bool failed = outcome.rfind("Error: ", 0) == 0 || outcome.rfind("error 10", 0) == 0;
   if (converted ? !HasTheTableShape(outcome.substr(6))
@@ -75,8 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t block = hash % 4 == 0 ? std::size_t{1} << 20 : 1 + hash % 200;
   // The same blocks both ways: where expat reports a malformed character can depend on
   // where its input was cut.
-  const sorrelin::ConversionOptions usual{{true, block, hash | 1}, true, true};
-  const sorrelin::ConversionOptions plain{{false, block, hash | 1}, false, false};
-  if (Convert(usual) != Convert(plain)) std::abort();
+  if (Convert(EnvironmentFor(Way::kInPieces, block, hash | 1)) !=
+      Convert(EnvironmentFor(Way::kPlainly, block, hash | 1))) {
+    std::abort();
+  }
   return 0;
 }

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <tuple>
 
+#include "files.h"
 #include "message_text.h"
-#include "platform.h"
 #include "test_support.h"
 
 #ifndef _WIN32

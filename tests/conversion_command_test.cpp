@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <random>
 
 #include "test_support.h"
@@ -138,8 +140,8 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
        "error 1006: cannot write \"" + Text(output) + "\": it is a folder", true},
       {"bad count beats short data", DocumentXml("1", "x", ""),
        "error 1007: sample count is not a number: \"x\""},
-      {"a count on two lines, told on one", DocumentXml("two\nlines", "1", ""),
-       "error 1007: line count is not a number: \"two\\nlines\""},
+      {"a count on two lines, told on one", DocumentXml("two\nlines\xC2\x85\xC2\x9B[", "1", ""),
+       "error 1007: line count is not a number: \"two\\nlines\\u0085\\u009B[\""},
       {"a long count cut between characters",
        DocumentXml(std::string(39, '9') + "\xC3\xA9", "1", ""),
        "error 1007: line count is not a number: \"" + std::string(39, '9') + "...\""},
@@ -160,17 +162,12 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
     std::string expected = c.outcome;
     const bool prefix = expected.back() == '*';
     if (prefix) expected.pop_back();
-    // Usual; in small blocks of pseudo-random sizes; and plainly: every byte through
-    // the parser, the data kept until the end, the temporary file named.
-    const ReadingOptions pieces{true, 7 + c.document.size() / 512, 11};
-    for (const ConversionOptions& options :
-         {ConversionOptions{}, ConversionOptions{pieces, true, true},
-          ConversionOptions{{false, pieces.readBlock, 5}, false, false}}) {
-      SCOPED_TRACE(std::string(c.name) + (options.streamTable ? "" : ", plain") +
-                   (options.reading.blockSeed ? ", in pieces" : ""));
+    for (const Way way : {Way::kUsual, Way::kInPieces, Way::kPlainly}) {
+      SCOPED_TRACE(std::string(c.name) + " way " + std::to_string(static_cast<int>(way)));
       fs::remove_all(output);
       c.outputIsFolder ? void(fs::create_directory(output)) : WriteFile(output, "earlier");
-      const std::string outcome = ConversionOutcome(input, options);
+      const std::string outcome =
+          ConversionOutcome(input, EnvironmentFor(way, 7 + c.document.size() / 512));
       EXPECT_EQ(prefix ? outcome.substr(0, expected.size()) : outcome, expected);
       if (!c.outputIsFolder && outcome.rfind("table ", 0) != 0) {
         EXPECT_EQ(ReadFile(output), "earlier");
@@ -180,34 +177,78 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
   }
 }
 
-// The host is asked at every block. At the second the conversion is cancelled, or its
-// output becomes a folder so that the table cannot replace it; a huge token is read in
-// growing blocks.
-TEST(RunConversion, CancelledOrUnplacedTablesLeaveNoTemporaryFileAndHugeTokensGrowBlocks) {
+// A stop asked for at any moment before the output is put in place discards it, however
+// far the writing has gone; an output that cannot be put in place leaves nothing either.
+// Progress never runs backwards, even when a fault is placed by reading again.
+TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBackwards) {
   TempFolder folder;
-  WriteFile(folder / "run.XMLdig", DocumentXml("1", "3000", std::string(4000, 'A')));
-  // The cause is the system's own text, in its own words on Windows.
+  std::mt19937 random(7);
+  std::vector<std::uint8_t> noise(1'200'000);  // a table of several write blocks
+  for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());
+  const std::string table = DocumentXml("2", "600000", EncodeBase64(noise, 0));
+  std::string mime = EncodeBase64(noise);  // CR LF a line, which the parser gives as LF
+  const std::size_t bad = mime.size() - 100 - (mime[mime.size() - 100] < ' ');
+  mime[bad] = '*';
+  const std::string badLate = DocumentXml("1", "1200000", mime);
+  const auto badOffset =
+      bad - static_cast<std::size_t>(std::count(mime.begin(), mime.begin() + bad, '\r'));
+  const std::string kept = Root(Data(EncodeBase64(noise)) + Header("1", "1200000"));
+  struct Case {
+    const char* name;
+    std::string document;
+    int stopAtCall;  // counted from 1; from the end when negative; 0: never
+    bool unplaced;   // the output becomes a folder while the table is written
+    std::string outcome;
+  };
   const std::string unplaced = "error 1010: cannot replace \"" + Text(folder / "run.txt") + "\": ";
-  for (const int way : {0, 1, 2, 3}) {  // cancelled or unplaced, unnamed or named
-    fs::remove_all(folder / "run.txt");
-    WriteFile(folder / "run.txt", "earlier");
-    ConversionOptions options;
-    options.reading.readBlock = 1000;
-    if (way % 2 == 1) options.unnamedTemporaryFile = false;  // unnamed by default
-    FakeHost host(Text(folder / "run.XMLdig"));
-    std::vector<std::string> entriesMeanwhile;
-    host.onBlock = [&, blocks = 0](std::uint64_t) mutable {
-      if (++blocks != 2) return true;
-      entriesMeanwhile = folder.Entries();
-      return way < 2 ? false
-                     : fs::remove(folder / "run.txt") && fs::create_directory(folder / "run.txt");
-    };
-    EXPECT_EQ(ConversionOutcome(host, options).substr(0, way < 2 ? 99 : unplaced.size()),
-              way < 2 ? "table earlier" : unplaced);
-    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
-#ifdef __linux__  // unnamed, a table under way leaves nothing even if the process is killed
-    EXPECT_EQ(entriesMeanwhile.size(), way % 2 == 0 ? 2u : 3u);
+  const std::vector<Case> cases = {
+      {"stopped at the second block", table, 2, false, "cancelled"},
+      {"stopped after the last block", table, -2, false, "cancelled"},
+      {"stopped right before the rename", table, -1, false, "cancelled"},
+      {"stopped while kept data is written", kept, -3, false, "cancelled"},
+      {"unplaced", table, 0, true, unplaced},
+      {"a late fault placed again", badLate, 0, false,
+       "error 1004: invalid Base64 character '*' at offset " + std::to_string(badOffset)},
+  };
+  for (const Case& c : cases) {
+    WriteFile(folder / "run.XMLdig", c.document);
+    for (const bool named : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (named ? ", named" : ""));
+      fs::remove_all(folder / "run.txt");
+      WriteFile(folder / "run.txt", "earlier");
+      ConversionEnvironment environment;
+      if (named) environment.temporaryFiles = CreateNamedTemporaryFile;
+      ConversionRequest request;
+      request.pathText = Text(folder / "run.XMLdig");
+      FakeProgress counting;
+      int calls = 0;
+      counting.onBlock = [&](std::uint64_t) { return ++calls > 0; };
+      if (c.stopAtCall < 0) ConversionOutcome(request, counting, environment);
+      WriteFile(folder / "run.txt", "earlier");
+      const int stopAt = c.stopAtCall < 0 ? calls + 1 + c.stopAtCall : c.stopAtCall;
+      std::vector<std::uint64_t> reads;
+      std::vector<std::string> entriesMeanwhile;
+      FakeProgress progress;
+      progress.onBlock = [&](std::uint64_t read) {
+        reads.push_back(read);
+        if (reads.size() == 2) entriesMeanwhile = folder.Entries();
+        if (c.unplaced && reads.size() == 3) {
+          fs::remove(folder / "run.txt");
+          fs::create_directory(folder / "run.txt");
+        }
+        return static_cast<int>(reads.size()) != stopAt;
+      };
+      const std::string outcome = ConversionOutcome(request, progress, environment);
+      EXPECT_EQ(outcome.substr(0, c.outcome.size()), c.outcome);
+      EXPECT_TRUE(std::is_sorted(reads.begin(), reads.end()));
+      EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
+      if (!c.unplaced) {
+        EXPECT_EQ(ReadFile(folder / "run.txt"), "earlier");
+      }
+#ifdef __linux__  // unnamed, an output under way leaves nothing even if the process is killed
+      EXPECT_EQ(entriesMeanwhile.size(), named && c.document != kept ? 3u : 2u);
 #endif
+    }
   }
 
   // expat scans a pending token again from its start on every call: blocks of one
@@ -215,13 +256,14 @@ TEST(RunConversion, CancelledOrUnplacedTablesLeaveNoTemporaryFileAndHugeTokensGr
   std::string xml = DocumentXml("1", "2", "AQI=");
   xml.insert(xml.find("<Header>"), "<!--" + std::string(24 << 20, 'x') + "-->");
   WriteFile(folder / "doc.XMLdig", xml);
-  FakeHost host(Text(folder / "doc.XMLdig"));
+  ConversionRequest request;
+  request.pathText = Text(folder / "doc.XMLdig");
   std::vector<std::uint64_t> reads;  // bytes read at each block
-  host.onBlock = [&](std::uint64_t read) { return reads.emplace_back(read) < xml.size(); };
-  RunConversion(host);
-  EXPECT_EQ(ReadFile(folder / "doc.txt"), "1,2,\r\n");
+  FakeProgress progress;
+  progress.onBlock = [&](std::uint64_t read) { return reads.emplace_back(read) < xml.size() + 1; };
+  EXPECT_EQ(ConversionOutcome(request, progress), "table 1,2,\r\n");
   EXPECT_EQ(reads.front(), 0u);
-  EXPECT_LE(reads.size(), 8u);  // 1 + 1 + 2 + 4 + 8 + 16 MiB, not 25 blocks of 1 MiB
+  EXPECT_LE(reads.size(), 9u);  // 1 + 1 + 2 + 4 + 8 + 16 MiB and the checks after, not 25 blocks
 }
 
 #ifndef _WIN32
@@ -249,7 +291,9 @@ TEST(RunConversion, NeverReplacesADocumentThroughALinkAndWritesThroughOthers) {
   for (const auto& [to, link, input, outcome] : cases) {
     fs::remove(folder / link);
     fs::create_symlink(to, folder / link);
-    EXPECT_EQ(ConversionOutcome(folder / input, {}, {Text(folder / "b.XMLdig")}), outcome);
+    EXPECT_EQ(ConversionOutcome(folder / input, {},
+                                {Text(folder / "a.XMLdig"), Text(folder / "b.XMLdig")}),
+              outcome);
     EXPECT_TRUE(fs::is_symlink(folder / link));
   }
   for (const char* name : {"a.XMLdig", "b.XMLdig", "c.txt"}) {

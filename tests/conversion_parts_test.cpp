@@ -11,10 +11,15 @@
 #include <fstream>
 
 #include "base64_decoder.h"
-#include "digital_document.h"
-#include "platform.h"
+#include "command_line_arguments.h"
+#include "data_plan.h"
+#include "files.h"
+#include "interrupt_signals.h"
+#include "output_path.h"
+#include "safe_output_file.h"
+#include "terminal.h"
 #include "test_support.h"
-#include "text_table.h"
+#include "xml_pass.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -49,17 +54,16 @@ TEST(TextRules, OutputNamesAndCounts) {
   }
 }
 
-TEST(TextTable, RefusesOutputsThatCannotBeWrittenAndNamesTheCause) {
+TEST(SafeOutputFile, RefusesOutputsThatCannotBeWrittenAndNamesTheCause) {
   TempFolder folder;
   std::filesystem::create_directory(folder / "table.txt");
-  const DigitalWaveformDocument document{"1", "1", {}};
   const std::vector<std::pair<std::filesystem::path, std::string>> cases = {
       {folder / "table.txt", "it is a folder"},
       {folder / "no such folder" / "x.txt", std::strerror(ENOENT)},
       {folder / (std::string(300, 'n') + ".txt"), std::strerror(ENAMETOOLONG)},
   };
   for (const auto& [path, why] : cases) {
-    EXPECT_EQ(ErrorOf([&] { WriteDigitalTextTable(Text(path), document); }),
+    EXPECT_EQ(ErrorOf([&] { SafeOutputFile(path, {}, CreateTemporaryFile); }),
               "error 1006: cannot write \"" + Text(path) + "\": " + why);
   }
   // The temporary file is created only if its name is free: an existing file is never opened.
@@ -118,7 +122,14 @@ TEST(Base64Decoder, DecodesOrNamesTheFirstFaultAndItsOffset) {
   }
 }
 
-TEST(DigitalDocument, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
+// Takes the data of a document, and goes on reading to its end.
+struct DroppingClient : ReaderClient, DataSink {
+  DataSink& DataBegins(const DocumentValues&) override { return *this; }
+  bool KeepReading(std::uint64_t, std::uint64_t) override { return true; }
+  void Take(std::span<const std::uint8_t>) override {}
+};
+
+TEST(XmlPass, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
   const std::string body = Root(Data(std::string(64, 'A')));
   auto wide = [](const std::string& text) {  // UTF-16LE
     std::string utf16;
@@ -133,12 +144,13 @@ TEST(DigitalDocument, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
       {"\xFF\xFE" + wide(body), false},
       {wide(declared + "UTF-16\"?>" + body), false}};
   TempFolder folder;
-  LoadOptions options;
-  options.reading.readBlock = 16;
   for (const auto& [document, beside] : cases) {
     WriteFile(folder / "doc.XMLdig", document);
-    const DigitalDocument loaded = LoadDigitalDocument(Text(folder / "doc.XMLdig"), options);
-    EXPECT_TRUE(loaded.Loaded() && loaded.DecodedBesideParser() == beside) << document;
+    CutSource source(OpenDocumentFile(Text(folder / "doc.XMLdig")).source, 16, 1, true);
+    DroppingClient client;
+    XmlPass pass(source, client, true);
+    EXPECT_TRUE(pass.Run().end == DocumentRead::End::kRead && pass.DecodedBesideParser() == beside)
+        << document;
   }
 }
 

@@ -10,7 +10,10 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QThread>
 #include <QWindow>
+#include <chrono>
+#include <thread>
 
 #include "path_box.h"
 #include "test_support.h"
@@ -41,15 +44,48 @@ struct FakeDialog : FileDialog {
   QString name;
 };
 
+// A document read slowly, a block of at most 64 KiB every 20 ms, so that a conversion
+// lasts long enough to show its progress.
+struct SlowSource : CutSource {
+  using CutSource::CutSource;
+  Block Read(std::span<char> buffer) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return CutSource::Read(buffer);
+  }
+};
+
+ConversionEnvironment Slowly() {
+  ConversionEnvironment environment;
+  environment.openDocument = [](std::string_view pathText) {
+    OpenedDocument opened = OpenDocumentFile(pathText);
+    if (opened.source)
+      opened.source = std::make_unique<SlowSource>(std::move(opened.source), 65536, 1, true);
+    return opened;
+  };
+  return environment;
+}
+
 struct Window {
   QStringList messages, choices;
-  MainWindow window{std::make_unique<FakeDialog>(choices),
-                    std::make_unique<FakeMessages>(messages)};
+  MainWindow window;
 
-  Window() {
+  explicit Window(ConversionEnvironment environment = {})
+      : window(std::make_unique<FakeDialog>(choices), std::make_unique<FakeMessages>(messages),
+               std::move(environment)) {
     window.show();
     window.activateWindow();
     QCoreApplication::processEvents();  // the activation, so that the window has the keyboard
+  }
+  QPushButton* Button(const char* name) { return window.findChild<QPushButton*>(name); }
+  PathBox* PathField() { return window.findChild<PathBox*>("Text1"); }
+  // Clicks Conversion and waits until the conversion has ended.
+  void Convert() {
+    Button("Command1")->click();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 1000 && !window.isEnabled(); ++i) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      QThread::msleep(5);
+    }
   }
 };
 
@@ -58,7 +94,7 @@ TEST(MainWindow, CaptionsFitAndAClickConvertsSilentlyOrShowsOneMessageAndCarries
   WriteFile(folder / "run1.XMLdig", DocumentXml("2", "3", "AQABAAEB"));
   WriteFile(folder / "bad.XMLdig", DocumentXml("two", "3", "AQ=="));
   Window w;
-  for (QPushButton* button : {w.window.ConversionButton(), w.window.PathButton()}) {
+  for (QPushButton* button : {w.Button("Command1"), w.Button("Command2")}) {
     QStyleOptionButton option;
     option.initFrom(button);
     option.text = button->text();
@@ -68,10 +104,10 @@ TEST(MainWindow, CaptionsFitAndAClickConvertsSilentlyOrShowsOneMessageAndCarries
     EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), contents.width());
     EXPECT_LE(button->fontMetrics().height(), contents.height());
   }
-  w.window.ConversionButton()->click();  // the initial path is a folder
+  w.Convert();  // the initial path is a folder
   for (const char* name : {"", "bad.XMLdig", "run1.XMLdig"}) {
     w.window.SetPathText(*name ? QString::fromStdString(Text(folder / name)) : "");
-    w.window.ConversionButton()->click();
+    w.Convert();
   }
   const QStringList expected = {
       "Error: \"" + kRootFolder + "\" is a folder, not a document",
@@ -82,7 +118,7 @@ TEST(MainWindow, CaptionsFitAndAClickConvertsSilentlyOrShowsOneMessageAndCarries
   EXPECT_EQ(ReadFile(folder / "run1.txt"), "1,0,1,\r\n0,1,1,\r\n");
   // Not busy any longer, and the keyboard is back on the button.
   EXPECT_TRUE(w.window.isVisible() && w.window.isEnabled() && !QApplication::overrideCursor() &&
-              QApplication::focusWidget() == w.window.ConversionButton());
+              QApplication::focusWidget() == w.Button("Command1"));
 }
 
 // A conversion long enough to report its progress a few times: it ends, or Escape or
@@ -93,8 +129,7 @@ TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
   for (const char* how : {"ends", "Escape", "close"}) {
     SCOPED_TRACE(how);
     WriteFile(folder / "long.txt", "earlier");
-    Window w;
-    w.window.SetProgressDelay(std::chrono::milliseconds(0));
+    Window w(Slowly());
     QStringList titles;
     QObject::connect(&w.window, &QWidget::windowTitleChanged, [&](const QString& title) {
       titles << title;
@@ -105,7 +140,7 @@ TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
       if (how[0] == 'c') w.window.close();
     });
     w.window.SetPathText(QString::fromStdString(Text(folder / "long.XMLdig")));
-    w.window.ConversionButton()->click();
+    w.Convert();
     EXPECT_EQ(titles.last(), "Sorrelin");
     EXPECT_EQ(w.window.isVisible(), how[0] != 'c');
     EXPECT_TRUE(w.messages.isEmpty());
@@ -125,34 +160,34 @@ TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
 TEST(MainWindow, PathComesFromTheDialogEvenAfterACancelFromDropsAndTheCommandLine) {
   Window w;
   w.choices = {"/acq/run1.XMLdig", "/acq/run2.XMLdig"};
-  w.window.PathButton()->setFocus();
+  w.Button("Command2")->setFocus();
   auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
     QTest::keyClick(QApplication::focusWidget(), key, modifiers);
   };
   press(Qt::Key_Return);
-  EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run1.XMLdig");
+  EXPECT_EQ(w.PathField()->toPlainText(), "/acq/run1.XMLdig");
   press(Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run2.XMLdig");
-  w.window.PathField()->setPlainText("typed");
-  w.window.PathButton()->click();  // cancelled: the dialog keeps its last name
-  EXPECT_EQ(w.window.PathField()->toPlainText(), "/acq/run2.XMLdig");
+  EXPECT_EQ(w.PathField()->toPlainText(), "/acq/run2.XMLdig");
+  w.PathField()->setPlainText("typed");
+  w.Button("Command2")->click();  // cancelled: the dialog keeps its last name
+  EXPECT_EQ(w.PathField()->toPlainText(), "/acq/run2.XMLdig");
 
   press(Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), w.window.PathField());
+  EXPECT_EQ(QApplication::focusWidget(), w.PathField());
   QApplication::clipboard()->setText("/data/run\n1\r\n.XMLdig");
-  w.window.PathField()->paste();  // replaces the whole path
+  w.PathField()->paste();  // replaces the whole path
   press(Qt::Key_Return);
   press(Qt::Key_X);
-  EXPECT_EQ(w.window.PathField()->toPlainText(), "/data/run1.XMLdigx");
+  EXPECT_EQ(w.PathField()->toPlainText(), "/data/run1.XMLdigx");
 
   QMimeData data;
   data.setUrls({QUrl("https://example.org/run0.XMLdig"), QUrl::fromLocalFile("/acq/run 1.XMLdig")});
-  const QPoint onThePathBox = w.window.PathField()->geometry().center();
+  const QPoint onThePathBox = w.PathField()->geometry().center();
   QDragEnterEvent enter(onThePathBox, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(w.window.windowHandle(), &enter);
   QDropEvent drop(onThePathBox, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(w.window.windowHandle(), &drop);
-  EXPECT_EQ(w.window.PathField()->toPlainText(), QDir::toNativeSeparators("/acq/run 1.XMLdig"));
+  EXPECT_EQ(w.PathField()->toPlainText(), QDir::toNativeSeparators("/acq/run 1.XMLdig"));
 
   EXPECT_EQ(FileArgument({"sorrelin"}), "");
   EXPECT_EQ(FileArgument({"sorrelin", "run1.XMLdig"}),

@@ -6,8 +6,10 @@
 #include <random>
 #include <stdexcept>
 
-#include "platform.h"
-#include "text_table.h"
+#include "failure_text.h"
+#include "files.h"
+#include "output_path.h"
+#include "temporary_file.h"
 
 namespace sorrelin::testing {
 
@@ -84,18 +86,52 @@ std::string ReadFile(const fs::path& path) {
 
 std::string Text(const fs::path& path) { return PathToText(path); }
 
-std::string ConversionOutcome(const fs::path& input, const ConversionOptions& options,
-                              const std::vector<std::string>& otherDocuments) {
-  FakeHost host(Text(input));
-  host.others = otherDocuments;
-  return ConversionOutcome(host, options);
+CutSource::CutSource(std::unique_ptr<BlockSource> source, std::size_t largest, std::uint32_t seed,
+                     bool rereadable)
+    : source_(std::move(source)), largest_(largest), state_(seed), rereadable_(rereadable) {}
+
+BlockSource::Block CutSource::Read(std::span<char> buffer) {
+  state_ = state_ * 1103515245 + 12345;
+  return source_->Read(buffer.first(std::min(buffer.size(), 1 + (state_ >> 8) % largest_)));
 }
 
-std::string ConversionOutcome(FakeHost& host, const ConversionOptions& options) {
-  const std::string error = ErrorOf([&] { RunConversion(host, options); });
-  if (error != "ok") return error;
-  if (!host.messages.empty()) return host.messages.front();
-  return "table " + ReadFile(PathFromText(OutputPathFor(host.PathText())));
+ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed) {
+  ConversionEnvironment environment;
+  if (way == Way::kUsual) return environment;
+  environment.openDocument = [=](std::string_view pathText) {
+    OpenedDocument opened = OpenDocumentFile(pathText);
+    if (opened.source) {
+      opened.source = std::make_unique<CutSource>(std::move(opened.source), largestBlock, seed,
+                                                  way == Way::kInPieces);
+    }
+    return opened;
+  };
+  if (way == Way::kPlainly) environment.temporaryFiles = CreateNamedTemporaryFile;
+  return environment;
+}
+
+std::string ConversionOutcome(const ConversionRequest& request, ConversionProgress& progress,
+                              const ConversionEnvironment& environment) {
+  const ConversionResult result = RunConversion(request, progress, environment);
+  if (result.kind == ConversionResult::Kind::kCancelled) return "cancelled";
+  if (result.kind != ConversionResult::Kind::kConverted) return FailureText(result, "error");
+  if (request.output.kind == OutputPlace::Kind::kFile)
+    return "table " + ReadFile(PathFromText(request.output.path));
+  return "table " +
+         ReadFile(PathFromText(OutputPathFor(request.pathText, ExtensionOf(request.format))));
+}
+
+std::string ConversionOutcome(const fs::path& input, const ConversionEnvironment& environment,
+                              const std::vector<std::string>& otherDocuments) {
+  std::vector<FileIdentity> others;
+  for (const std::string& path : otherDocuments) {
+    if (auto identity = IdentityOf(PathFromText(path))) others.push_back(*identity);
+  }
+  ConversionRequest request;
+  request.pathText = Text(input);
+  request.otherDocuments = others;
+  FakeProgress progress;
+  return ConversionOutcome(request, progress, environment);
 }
 
 }  // namespace sorrelin::testing

@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "block_source.h"
 #include "conversion_command.h"
 #include "conversion_error.h"
 
@@ -57,28 +60,48 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 std::string Text(const std::filesystem::path& path);
 
-// A host with a fixed path text that records the messages shown and asks `onBlock`,
-// when set, whether to go on at each block, with the bytes read so far.
-class FakeHost : public ConversionHost {
+// A document file read in blocks of pseudo-random sizes from 1 to `largest` bytes.
+// Not `rereadable`, every byte goes through the XML parser, as for a pipe.
+class CutSource : public BlockSource {
  public:
-  explicit FakeHost(std::string path) : path(std::move(path)) {}
-  std::string PathText() const override { return path; }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  std::vector<std::string> OtherDocuments() const override { return others; }
+  CutSource(std::unique_ptr<BlockSource> source, std::size_t largest, std::uint32_t seed,
+            bool rereadable);
+  Block Read(std::span<char> buffer) override;
+  std::uint64_t Size() const override { return source_->Size(); }
+  bool Rereadable() const override { return rereadable_ && source_->Rereadable(); }
+  bool Rewind() override { return Rereadable() && source_->Rewind(); }
+  std::optional<FileIdentity> Identity() const override { return source_->Identity(); }
+
+ private:
+  std::unique_ptr<BlockSource> source_;
+  std::size_t largest_;
+  std::uint32_t state_;
+  bool rereadable_;
+};
+
+// Ways of converting that must end alike.
+enum class Way {
+  kUsual,     // as conversions run
+  kInPieces,  // read blocks of a few bytes
+  kPlainly,   // every byte through the parser, the temporary file named
+};
+ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed = 11);
+
+// Progress that asks `onBlock`, when set, whether to go on, with the bytes read so far.
+struct FakeProgress : ConversionProgress {
   bool KeepConverting(std::uint64_t read, std::uint64_t) override {
     return !onBlock || onBlock(read);
   }
-  std::string path;
-  std::vector<std::string> messages, others;
   std::function<bool(std::uint64_t bytesRead)> onBlock;
 };
 
-// How a conversion for `host` (reading the document the given way) ended: "table "
-// and the table's bytes, the message shown ("Error: ..."), or "error N: description".
-std::string ConversionOutcome(FakeHost& host, const ConversionOptions& options = {});
-// The same for the document at `input`, with `otherDocuments` converted beside it.
+// How a conversion ended: "table " and the output's bytes, "cancelled", or the
+// failure's text ("Error: ...", "error N: ...").
+std::string ConversionOutcome(const ConversionRequest& request, ConversionProgress& progress,
+                              const ConversionEnvironment& environment = {});
+// The same for the table of the document at `input`, with `otherDocuments` of the run.
 std::string ConversionOutcome(const std::filesystem::path& input,
-                              const ConversionOptions& options = {},
+                              const ConversionEnvironment& environment = {},
                               const std::vector<std::string>& otherDocuments = {});
 
 }  // namespace sorrelin::testing

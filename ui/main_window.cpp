@@ -10,13 +10,13 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTimer>
-#include <exception>
 #include <utility>
 
-#include "conversion_error.h"
+#include "failure_text.h"
+#include "interrupt_signals.h"
 #include "path_box.h"
-#include "platform.h"
 #include "qt_file_dialog.h"
 
 namespace sorrelin {
@@ -32,8 +32,8 @@ QRect Twips(int left, int top, int width, int height) {
 // The layout was made for a small 8-point font; larger ones clip the captions.
 constexpr int kFontPointSize = 8;
 
-// How often an idle window looks for an interrupt signal.
-constexpr std::chrono::milliseconds kInterruptPollInterval{150};
+// Where no descriptor tells of interrupt signals, how often the window looks for one.
+constexpr int kInterruptPollMilliseconds = 150;
 
 // The local path of the first file in dropped data, or empty.
 QString DroppedPath(const QMimeData* data) {
@@ -45,43 +45,21 @@ QString DroppedPath(const QMimeData* data) {
 
 }  // namespace
 
-// While a conversion runs: the wait cursor, no input (input given meanwhile is
-// dropped) but Escape, which cancels. Afterwards the title and the keyboard focus
-// are as they were.
-class MainWindow::Converting {
- public:
-  explicit Converting(MainWindow& window) : window_(window), focus_(window.focusWidget()) {
-    window_.converting_ = true;
-    window_.cancelRequested_ = false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    window_.setEnabled(false);
-    qApp->installEventFilter(&window_);  // a disabled window gets no key events
-  }
-  ~Converting() {
-    qApp->removeEventFilter(&window_);
-    QCoreApplication::processEvents();
-    window_.setEnabled(true);
-    QApplication::restoreOverrideCursor();
-    window_.setWindowTitle(kTitle);
-    if (focus_) focus_->setFocus();
-    window_.converting_ = false;
-  }
-  Converting(const Converting&) = delete;
-  Converting& operator=(const Converting&) = delete;
-
- private:
-  MainWindow& window_;
-  QPointer<QWidget> focus_;
-};
-
 MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
-                       std::unique_ptr<MessagePresenter> messages)
+                       std::unique_ptr<MessagePresenter> messages,
+                       ConversionEnvironment environment)
     : command1_(new QPushButton(QStringLiteral("Conversion"), this)),
       command2_(new QPushButton(QStringLiteral("Path"), this)),
       text1_(new PathBox(this)),
       image1_(new QLabel(this)),
       cmd_(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(this)),
-      messages_(messages ? std::move(messages) : std::make_unique<MessageBoxPresenter>(this)) {
+      messages_(messages ? std::move(messages) : std::make_unique<MessageBoxPresenter>(this)),
+      job_(new ConversionJob(
+          std::move(environment),
+          [this](int percent) {
+            setWindowTitle(QStringLiteral("Sorrelin \u2013 %1 %").arg(percent));
+          },
+          [this](const ConversionResult& result) { OnConversionEnded(result); }, this)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(kTitle);
   // The size is fixed: no maximise button.
@@ -120,9 +98,19 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
 
   connect(command1_, &QPushButton::clicked, this, &MainWindow::OnConversionClicked);
   connect(command2_, &QPushButton::clicked, this, &MainWindow::OnPathClicked);
-  auto* interruptPoll = new QTimer(this);
-  connect(interruptPoll, &QTimer::timeout, this, &MainWindow::EndIfInterrupted);
-  interruptPoll->start(kInterruptPollInterval);
+  if (const int descriptor = InterruptSignalDescriptor(); descriptor >= 0) {
+    auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this, notifier] {
+      notifier->setEnabled(false);  // one signal is enough to end the program
+      OnInterruptSignal();
+    });
+  } else {
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this] {
+      if (CaughtInterruptSignal() != 0) OnInterruptSignal();
+    });
+    poll->start(kInterruptPollMilliseconds);
+  }
 }
 
 MainWindow::~MainWindow() = default;
@@ -132,21 +120,7 @@ std::string MainWindow::PathText() const { return text1_->toPlainText().toStdStr
 void MainWindow::SetPathText(const QString& text) { text1_->setPlainText(text); }
 
 void MainWindow::ShowMessage(const std::string& text) {
-  // A conversion keeps the window busy; its message is answered with the window's input.
-  const bool busy = !isEnabled();
-  if (busy) {
-    QApplication::restoreOverrideCursor();
-    setEnabled(true);
-  }
   messages_->Show(QString::fromStdString(text));
-  if (busy) {
-    setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  }
-}
-
-void MainWindow::ShowProgress(int percent) {
-  setWindowTitle(QStringLiteral("Sorrelin \u2013 %1 %").arg(percent));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -154,15 +128,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && watched->isWidgetType() &&
       static_cast<QWidget*>(watched)->window() == this) {
-    cancelRequested_ = true;
+    job_->Cancel();
     return true;
   }
   return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (converting_) {  // cancel, and close once the conversion has stopped
-    cancelRequested_ = true;
+  if (job_->Running()) {  // cancel, and close once the conversion has stopped
+    job_->Cancel();
     closeWhenConverted_ = true;
     event->ignore();
     return;
@@ -181,41 +155,48 @@ void MainWindow::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
 }
 
-// The top-level error policy: one message with the failure's number and
-// description, and the window carries on.
-template <typename Command>
-void MainWindow::RunReportingFailures(Command command) {
-  try {
-    command();
-  } catch (const ConversionError& error) {
-    messages_->Show(QStringLiteral("Error %1: %2")
-                        .arg(error.Number())
-                        .arg(QString::fromStdString(error.what())));
-  } catch (const std::exception& error) {
-    messages_->Show(QStringLiteral("Error: %1").arg(QString::fromStdString(error.what())));
-  }
+void MainWindow::OnConversionClicked() {
+  if (job_->Running()) return;
+  SetBusy(true);
+  job_->Start(PathText());
 }
 
-void MainWindow::OnConversionClicked() {
-  RunReportingFailures([this] {
-    Converting converting(*this);
-    RunConversionInBackground(PathText(), *this, cancelRequested_, progressDelay_);
-  });
-  EndIfInterrupted();
+// The top-level error policy: one message for a failure, with its number when it
+// has one, and the window carries on.
+void MainWindow::OnConversionEnded(const ConversionResult& result) {
+  SetBusy(false);
+  if (const std::string failure = FailureText(result); !failure.empty()) ShowMessage(failure);
+  if (const int signal = CaughtInterruptSignal()) EndAsSignalled(signal);
   if (std::exchange(closeWhenConverted_, false)) close();
 }
 
 void MainWindow::OnPathClicked() {
-  RunReportingFailures(
-      [this] { ChooseInputFile(*cmd_, [this](const QString& name) { SetPathText(name); }); });
+  ChooseInputFile(*cmd_, [this](const QString& name) { SetPathText(name); });
 }
 
-void MainWindow::EndIfInterrupted() {
+void MainWindow::OnInterruptSignal() {
   const int signal = CaughtInterruptSignal();
   if (signal == 0) return;
-  if (!converting_) EndAsSignalled(signal);
-  // The conversion stops at its next block; a message it shows is closed so that it can.
-  if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  if (!job_->Running()) EndAsSignalled(signal);
+  // The conversion stops at its next block, and its end ends the program.
+  job_->Cancel();
+}
+
+// While busy: the wait cursor, no input (input given meanwhile is dropped) but
+// Escape, which cancels. Afterwards the title and the keyboard focus are as they were.
+void MainWindow::SetBusy(bool busy) {
+  if (busy) {
+    focusBeforeBusy_ = focusWidget();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    setEnabled(false);
+    qApp->installEventFilter(this);  // a disabled window gets no key events
+    return;
+  }
+  qApp->removeEventFilter(this);
+  setEnabled(true);
+  QApplication::restoreOverrideCursor();
+  setWindowTitle(kTitle);
+  if (focusBeforeBusy_) focusBeforeBusy_->setFocus();
 }
 
 }  // namespace sorrelin

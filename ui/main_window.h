@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
-#include <atomic>
-#include <chrono>
 #include <memory>
 #include <string>
 
-#include "background_conversion.h"
+#include "conversion_command.h"
+#include "conversion_job.h"
 #include "file_selection.h"
 #include "message_presenter.h"
 
@@ -17,29 +17,24 @@ namespace sorrelin {
 
 class PathBox;
 
-// Form1: the path box, the Conversion and Path buttons and the side image. Each
-// click runs its command to completion; a failure is shown with its number and
-// the window stays open. A conversion runs on a worker thread while the window
-// waits for it, busy but painting, with its progress in the title; Escape or
-// closing the window cancels it. An interrupt signal ends the program once no
-// conversion runs.
-class MainWindow : public QWidget, public ConversionDisplay {
+// Form1: the path box, the Conversion and Path buttons and the side image. A click
+// on Conversion starts the conversion on a worker thread; meanwhile the window is
+// busy, takes no input but Escape, which cancels, and shows the progress in its
+// title. A failure is shown with its number, and the window stays open. Closing the
+// window while busy cancels, then closes. An interrupt signal ends the program once
+// no conversion runs.
+class MainWindow : public QWidget {
  public:
-  // Without arguments the window uses Qt's file dialog and message boxes.
+  // Without arguments the window uses Qt's file dialog and message boxes, and
+  // converts files.
   explicit MainWindow(std::unique_ptr<FileDialog> dialog = nullptr,
-                      std::unique_ptr<MessagePresenter> messages = nullptr);
+                      std::unique_ptr<MessagePresenter> messages = nullptr,
+                      ConversionEnvironment environment = {});
   ~MainWindow() override;
 
   std::string PathText() const;
   void SetPathText(const QString& text);
-  void ShowMessage(const std::string& text) override;
-  void ShowProgress(int percent) override;
-  // How long a conversion runs before its progress shows in the title.
-  void SetProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
-
-  QPushButton* ConversionButton() const { return command1_; }
-  QPushButton* PathButton() const { return command2_; }
-  PathBox* PathField() const { return text1_; }
+  void ShowMessage(const std::string& text);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,13 +43,11 @@ class MainWindow : public QWidget, public ConversionDisplay {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  class Converting;
-
   void OnConversionClicked();
   void OnPathClicked();
-  void EndIfInterrupted();
-  template <typename Command>
-  void RunReportingFailures(Command command);
+  void OnConversionEnded(const ConversionResult& result);
+  void OnInterruptSignal();
+  void SetBusy(bool busy);
 
   QPushButton* command1_;
   QPushButton* command2_;
@@ -62,10 +55,9 @@ class MainWindow : public QWidget, public ConversionDisplay {
   QLabel* image1_;
   std::unique_ptr<FileDialog> cmd_;
   std::unique_ptr<MessagePresenter> messages_;
-  std::chrono::milliseconds progressDelay_{500};
-  bool converting_ = false;
+  ConversionJob* job_;
+  QPointer<QWidget> focusBeforeBusy_;  // where the keyboard returns after a conversion
   bool closeWhenConverted_ = false;
-  std::atomic<bool> cancelRequested_ = false;
 };
 
 }  // namespace sorrelin

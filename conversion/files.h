@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
 namespace sorrelin {
 
@@ -18,13 +19,19 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 // Opens a file by its path (wide names on Windows); null with errno set on failure.
 UniqueFile OpenFile(const std::filesystem::path& path, const char* mode);
 
+// The standard input as a binary stream of its own; null with errno set on failure.
+UniqueFile DuplicateStandardInput();
+
+// The standard output as a binary stream of its own; null with errno set on failure.
+UniqueFile DuplicateStandardOutput();
+
 // Creates a new file for writing, failing (EEXIST) when the name exists; null with
 // errno set on failure.
 UniqueFile CreateNewFile(const std::filesystem::path& path);
 
 // Creates a file without a name in `folder`, for writing, where the system and the
 // file system can (Linux: O_TMPFILE); such a file vanishes if the process dies.
-// Null elsewhere.
+// Null elsewhere, with errno set when the system refused one it supports.
 UniqueFile CreateUnnamedFile(const std::filesystem::path& folder);
 
 // Gives a file made by CreateUnnamedFile the name `path`, which must not exist.
@@ -53,36 +60,29 @@ std::error_code RenameReplacing(const std::filesystem::path& from, const std::fi
 // is too full; where reserving is not supported it does nothing.
 bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes);
 
-// Whether a failed write's errno says the disk or the user's quota is full.
+// Writes all of `size` bytes to a file opened unbuffered, going on after interrupted
+// writes; false with errno set on failure.
+bool WriteAll(std::FILE* file, const char* bytes, std::size_t size);
+
+// Whether an errno value says the disk or the user's quota is full.
 bool IsDiskFull(int errorNumber) noexcept;
+
+// What tells one file from every other while both exist: the device and file number
+// (POSIX), the volume and file index (Windows).
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+// The identity of the file that `path` names (links followed), if it exists.
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
+// The identity of an open file.
+std::optional<FileIdentity> IdentityOf(std::FILE* file);
 
 // The path that a path text names; the text is UTF-8.
 std::filesystem::path PathFromText(std::string_view text);
 
 // The text of a path as UTF-8, for messages.
 std::string PathToText(const std::filesystem::path& path);
-
-// The program's arguments after its name, as UTF-8. On Windows they are read from
-// the wide command line: argv holds them in the ANSI code page.
-std::vector<std::string> CommandLineArguments(int argc, char** argv);
-
-// Catches the interrupt signals (SIGINT, SIGTERM and, where they exist, SIGHUP) so
-// that a conversion can discard its table before the process ends, and ignores
-// SIGXFSZ so that a file-size limit fails the write instead of killing the process.
-// Signals ignored when the program started stay ignored.
-void CatchInterruptSignals();
-
-// The interrupt signal caught since CatchInterruptSignals, or 0.
-int CaughtInterruptSignal() noexcept;
-
-// Ends the process as the signal would have ended it (exit status 128 + signal).
-[[noreturn]] void EndAsSignalled(int signal);
-
-}  // namespace sorrelin
-
-namespace sorrelin {
-
-// Whether the stream is a terminal (a console on Windows).
-bool IsTerminal(std::FILE* stream) noexcept;
 
 }  // namespace sorrelin

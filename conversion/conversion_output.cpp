@@ -1,0 +1,156 @@
+#include "conversion_output.h"
+
+#include <new>
+
+#include "message_text.h"
+#include "output_path.h"
+#include "safe_output_file.h"
+#include "standard_output.h"
+
+namespace sorrelin {
+namespace {
+
+std::string OutputPathOf(const ConversionRequest& request) {
+  const std::string_view extension = ExtensionOf(request.format);
+  switch (request.output.kind) {
+    case OutputPlace::Kind::kFile:
+      return request.output.path;
+    case OutputPlace::Kind::kFolder: {
+      const auto name = PathFromText(OutputPathFor(request.pathText, extension)).filename();
+      return PathToText(PathFromText(request.output.path) / name);
+    }
+    default:
+      return OutputPathFor(request.pathText, extension);
+  }
+}
+
+}  // namespace
+
+ConversionOutput::ConversionOutput(const ConversionRequest& request, const DocumentValues& counts,
+                                   std::optional<FileIdentity> document,
+                                   const TemporaryFileFactory& temporaryFiles, Outcome& outcome)
+    : outcome_(outcome) {
+  try {
+    Open(request, document, temporaryFiles);
+  } catch (const ConversionError& error) {
+    router_.reset();
+    outcome_.Report(Stage::kOutputFile, error);
+    return;
+  }
+  try {
+    plan_ = PlanData(*counts.lineCount, *counts.sampleCount);
+  } catch (const ConversionError& error) {
+    outcome_.Report(Stage::kCounts, error);
+    return;
+  }
+  try {
+    Choose(plan_, request.selection);
+  } catch (const ConversionError& error) {
+    outcome_.Report(Stage::kSelection, error);
+    return;
+  }
+  stream_ = std::make_unique<OutputStream>(diskFull_ ? nullptr : target_.get());
+  const FormatSettings settings{
+      request.sampleRate, PathToText(PathFromText(request.pathText).filename()),
+      path_.empty() ? std::filesystem::path(".") : path_.parent_path(), temporaryFiles};
+  format_ = MakeOutputFormat(request.format, plan_, *stream_, settings);
+  if (!diskFull_) {
+    try {
+      target_->Reserve(format_->SmallestSize());
+    } catch (const ConversionError& error) {
+      if (error.Kind() != ErrorNumber::kNotEnoughSpace) throw;
+      diskFull_ = true;
+      stream_->StopWriting();
+    }
+  }
+  format_->Begin();
+  router_ = std::make_unique<DataRouter>(plan_, *format_);
+}
+
+ConversionOutput::~ConversionOutput() = default;
+
+void ConversionOutput::Open(const ConversionRequest& request, std::optional<FileIdentity> document,
+                            const TemporaryFileFactory& temporaryFiles) {
+  if (request.output.kind == OutputPlace::Kind::kStandardOutput) {
+    pathText_ = "standard output";
+    target_ = std::make_unique<StandardOutput>();
+    return;
+  }
+  try {
+    pathText_ = OutputPathOf(request);
+  } catch (const ConversionError& error) {
+    outcome_.Report(Stage::kOutputPath, error);
+    throw;
+  }
+  path_ = PathFromText(pathText_);
+  try {
+    target_ = std::make_unique<SafeOutputFile>(
+        path_, ProtectedFiles{document, request.otherDocuments}, temporaryFiles);
+  } catch (const ConversionError& error) {
+    if (error.Kind() != ErrorNumber::kNotEnoughSpace) throw;
+    diskFull_ = true;  // the output's size is still wanted for the message
+  }
+}
+
+void ConversionOutput::Take(std::span<const std::uint8_t> bytes) {
+  if (router_) router_->Take(bytes);
+}
+
+void ConversionOutput::Finish() {
+  if (!router_) return;
+  if (!router_->Complete()) {
+    const std::string bytes =
+        plan_.neededOverflows ? std::string("more than 2^64") : std::to_string(plan_.needed);
+    auto counted = [](std::uint64_t count, const char* noun) {
+      return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+    };
+    return outcome_.Report(
+        Stage::kDataLength,
+        ConversionError(ErrorNumber::kDataTooShort,
+                        "data too short: " + counted(plan_.lines, "line") + " of " +
+                            counted(plan_.samples, "sample") + " need " + bytes +
+                            " bytes, the data holds " + std::to_string(router_->Received())));
+  }
+  format_->End();
+  ReportWriteFault(stream_->Finish());
+}
+
+void ConversionOutput::ReportWriteFault(std::exception_ptr fault) {
+  try {
+    if (fault) std::rethrow_exception(fault);
+  } catch (const ConversionError& error) {
+    if (error.Kind() != ErrorNumber::kNotEnoughSpace)
+      return outcome_.Report(Stage::kWriting, error);
+    diskFull_ = true;
+  } catch (const std::bad_alloc&) {
+    return outcome_.Report(Stage::kMachine, ConversionError(ErrorNumber::kOutOfMemory,
+                                                            "not enough memory for this document"));
+  } catch (const std::exception& error) {
+    return outcome_.Report(Stage::kWriting, ConversionError(ErrorNumber::kWriteFailed,
+                                                            "cannot write " + Quoted(pathText_) +
+                                                                ": " + error.what()));
+  }
+  if (diskFull_) ReportDiskFull();
+}
+
+void ConversionOutput::ReportDiskFull() {
+  if (target_) target_->Discard();  // the free space told is what the disk has without it
+  const auto folder = path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
+  outcome_.Report(Stage::kFreeSpace, NotEnoughSpace(folder, pathText_, stream_->Size()));
+}
+
+bool ConversionOutput::Commit(const std::function<bool()>& proceed) {
+  if (!target_ || outcome_.Failed()) return false;
+  try {
+    return target_->Commit(proceed);
+  } catch (const ConversionError& error) {
+    if (error.Kind() == ErrorNumber::kNotEnoughSpace) {
+      ReportDiskFull();
+    } else {
+      outcome_.Report(Stage::kWriting, error);
+    }
+    return false;
+  }
+}
+
+}  // namespace sorrelin

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "conversion_request.h"
+#include "data_plan.h"
+#include "data_router.h"
+#include "document_reader.h"
+#include "outcome.h"
+#include "output_format.h"
+#include "output_stream.h"
+#include "output_target.h"
+#include "temporary_file.h"
+
+namespace sorrelin {
+
+// The output of one conversion, from the counts to the file put in place: its path,
+// its target, the plan of the counts, the format and the stream. Each fault goes to
+// the outcome with its stage; after one, the data is still taken, so that the data's
+// length and the output's size are known for the faults that rank before it.
+class ConversionOutput : public DataSink {
+ public:
+  ConversionOutput(const ConversionRequest& request, const DocumentValues& counts,
+                   std::optional<FileIdentity> document, const TemporaryFileFactory& temporaryFiles,
+                   Outcome& outcome);
+  ~ConversionOutput() override;
+  ConversionOutput(const ConversionOutput&) = delete;
+  ConversionOutput& operator=(const ConversionOutput&) = delete;
+
+  void Take(std::span<const std::uint8_t> bytes) override;
+  // The data has ended: the output is complete, or its faults are reported.
+  void Finish();
+  // Puts the output in place unless `proceed`, asked last, says no; false when it is not.
+  bool Commit(const std::function<bool()>& proceed);
+
+ private:
+  void Open(const ConversionRequest& request, std::optional<FileIdentity> document,
+            const TemporaryFileFactory& temporaryFiles);
+  void ReportWriteFault(std::exception_ptr fault);
+  void ReportDiskFull();
+
+  Outcome& outcome_;
+  std::filesystem::path path_;
+  std::string pathText_;
+  std::unique_ptr<OutputTarget> target_;
+  bool diskFull_ = false;  // the output cannot be made for want of space
+  DataPlan plan_;
+  std::unique_ptr<OutputStream> stream_;  // after target_: it writes to it until it ends
+  std::unique_ptr<OutputFormat> format_;
+  std::unique_ptr<DataRouter> router_;  // null when no output is made
+};
+
+}  // namespace sorrelin

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+
+#include "data_plan.h"
+#include "files.h"
+#include "output_format.h"
+
+namespace sorrelin {
+
+// Where an output goes.
+struct OutputPlace {
+  enum class Kind {
+    kBesideDocument,  // the document's name with the format's extension
+    kFile,            // `path`
+    kFolder,          // in the folder `path`, under the name it would have beside the document
+    kStandardOutput,  // written as it is made; it cannot be put in place whole
+  };
+  Kind kind = Kind::kBesideDocument;
+  std::string path;
+};
+
+// One conversion: which document, and what is made of it where.
+struct ConversionRequest {
+  std::string pathText;  // UTF-8, used exactly as given
+  Format format = Format::kTable;
+  Selection selection;
+  std::optional<double> sampleRate;  // samples per second
+  OutputPlace output;
+  // The other documents of the same run: like the document converted, no output may
+  // replace them.
+  std::span<const FileIdentity> otherDocuments;
+};
+
+}  // namespace sorrelin

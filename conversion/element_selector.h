@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sorrelin {
+
+inline constexpr std::string_view kLineCountPath =
+    "QelvarTamberlinedata/Header/IQelDigitalResult/BusInfo/NumLines";
+inline constexpr std::string_view kSampleCountPath =
+    "QelvarTamberlinedata/Header/IQelDigitalResult/NumSamples";
+inline constexpr std::string_view kDataPath = "QelvarTamberlinedata/Data/Segment/BinaryData";
+
+// Picks the first match in document order of each element path from the events of
+// a parse: elements starting and ending, text inside them. It keeps the two count
+// texts; the data's text is the caller's to decode while Capturing() is kData.
+class ElementSelector {
+ public:
+  enum class Capture : std::uint8_t { kNone, kLineCount, kSampleCount, kData };
+
+  // An element starts; returns what is captured from now on (kData: the data begins).
+  Capture Start(std::string_view name);
+  // The innermost element ends; returns true when it was the data's.
+  bool End();
+  // Text inside the innermost element; kept when a count is being captured.
+  void Text(std::string_view text);
+  Capture Capturing() const noexcept { return capture_; }
+
+  // Whether an entity whose text is not read here, standing where the parse is now,
+  // could change a value read or hide the first match of an element not found yet.
+  bool UnreadEntityMatters() const;
+
+  const std::optional<std::string>& LineCount() const noexcept { return lineCount_; }
+  const std::optional<std::string>& SampleCount() const noexcept { return sampleCount_; }
+  bool DataFound() const noexcept { return dataFound_; }
+
+ private:
+  // Elements on the element paths; everything else is kOther.
+  enum class Node : std::uint8_t {
+    kDocument,
+    kRoot,
+    kHeader,
+    kResult,
+    kBusInfo,
+    kNumLines,
+    kNumSamples,
+    kData,
+    kSegment,
+    kBinaryData,
+    kOther,
+  };
+  static constexpr std::size_t kMaxKnownDepth = 5;
+  static Node ChildOf(Node parent, std::string_view name);
+
+  std::size_t depth_ = 0;
+  std::size_t knownDepth_ = 0;  // open elements that are on a path, from the root
+  std::array<Node, kMaxKnownDepth + 1> known_{Node::kDocument};
+  Capture capture_ = Capture::kNone;
+  std::size_t captureDepth_ = 0;
+  std::optional<std::string> lineCount_;
+  std::optional<std::string> sampleCount_;
+  bool dataFound_ = false;
+};
+
+}  // namespace sorrelin

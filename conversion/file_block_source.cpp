@@ -1,0 +1,76 @@
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "block_source.h"
+#include "message_text.h"
+
+namespace sorrelin {
+namespace {
+
+class FileBlockSource : public BlockSource {
+ public:
+  FileBlockSource(UniqueFile file, std::string pathText, std::uint64_t size, bool regular)
+      : file_(std::move(file)), pathText_(std::move(pathText)), size_(size), regular_(regular) {
+    // Large reads go straight into the caller's buffer.
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+  }
+
+  Block Read(std::span<char> buffer) override {
+    const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), file_.get());
+    if (std::ferror(file_.get())) {
+      if (errno != EINTR) {
+        throw DocumentUnreadable("cannot read " + Quoted(pathText_) + ": " + ErrnoMessage(errno));
+      }
+      std::clearerr(file_.get());
+      return {count, false};
+    }
+    return {count, std::feof(file_.get()) != 0};
+  }
+
+  std::uint64_t Size() const override { return size_; }
+
+  bool Rereadable() const override { return regular_; }
+
+  bool Rewind() override {
+    if (!regular_ || std::fseek(file_.get(), 0, SEEK_SET) != 0) return false;
+    std::clearerr(file_.get());
+    return true;
+  }
+
+  std::optional<FileIdentity> Identity() const override { return IdentityOf(file_.get()); }
+
+ private:
+  UniqueFile file_;
+  std::string pathText_;
+  std::uint64_t size_;
+  bool regular_;
+};
+
+}  // namespace
+
+OpenedDocument OpenDocumentFile(std::string_view pathText) {
+  const std::string text(pathText);
+  if (text.empty()) return {nullptr, "no document named: the path is empty"};
+  const std::filesystem::path path = PathFromText(text);
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (std::filesystem::is_directory(status)) {
+    return {nullptr, Quoted(text) + " is a folder, not a document"};
+  }
+  UniqueFile file = OpenFile(path, "rb");
+  if (!file) return {nullptr, "cannot open " + Quoted(text) + ": " + ErrnoMessage(errno)};
+  // A regular file can be read again to place a fault exactly; a pipe cannot.
+  const bool regular = std::filesystem::is_regular_file(status);
+  std::uintmax_t size = regular ? std::filesystem::file_size(path, error) : 0;
+  if (error) size = 0;
+  return {std::make_unique<FileBlockSource>(std::move(file), text, size, regular), {}};
+}
+
+OpenedDocument OpenStandardInput() {
+  UniqueFile input = DuplicateStandardInput();
+  if (!input) return {nullptr, "cannot read standard input: " + ErrnoMessage(errno)};
+  return {std::make_unique<FileBlockSource>(std::move(input), "standard input", 0, false), {}};
+}
+
+}  // namespace sorrelin

@@ -1,0 +1,143 @@
+// The file operations of the core on POSIX systems; Linux adds unnamed temporary
+// files and reserved space.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <limits>
+#include <string>
+
+#include "files.h"
+#ifdef __linux__
+#include <linux/falloc.h>
+#endif
+
+namespace sorrelin {
+
+UniqueFile OpenFile(const std::filesystem::path& path, const char* mode) {
+  return UniqueFile(std::fopen(path.c_str(), mode));
+}
+
+namespace {
+
+UniqueFile FromDescriptor(int descriptor) {
+  if (descriptor < 0) return nullptr;
+  UniqueFile file(::fdopen(descriptor, "wb"));
+  if (!file) ::close(descriptor);
+  return file;
+}
+
+#ifdef __linux__
+std::string DescriptorPath(std::FILE* file) {
+  return "/proc/self/fd/" + std::to_string(::fileno(file));
+}
+#endif
+
+FileIdentity FromStatus(const struct stat& status) {
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+}  // namespace
+
+UniqueFile DuplicateStandardInput() {
+  const int descriptor = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+  if (descriptor < 0) return nullptr;
+  UniqueFile file(::fdopen(descriptor, "rb"));
+  if (!file) ::close(descriptor);
+  return file;
+}
+
+UniqueFile DuplicateStandardOutput() { return FromDescriptor(::fcntl(1, F_DUPFD_CLOEXEC, 3)); }
+
+UniqueFile CreateNewFile(const std::filesystem::path& path) {
+  return FromDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+}
+
+UniqueFile CreateUnnamedFile(const std::filesystem::path& folder) {
+#if defined(__linux__) && defined(O_TMPFILE)
+  UniqueFile file = FromDescriptor(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  // The name is given through /proc; without it the file could never be named.
+  if (file && ::access(DescriptorPath(file.get()).c_str(), F_OK) != 0) return nullptr;
+  return file;
+#else
+  (void)folder;
+  errno = ENOTSUP;
+  return nullptr;
+#endif
+}
+
+bool NameUnnamedFile(std::FILE* file, const std::filesystem::path& path) {
+#ifdef __linux__
+  return ::linkat(AT_FDCWD, DescriptorPath(file).c_str(), AT_FDCWD, path.c_str(),
+                  AT_SYMLINK_FOLLOW) == 0;
+#else
+  (void)file;
+  (void)path;
+  errno = ENOSYS;
+  return false;
+#endif
+}
+
+bool MayWrite(const std::filesystem::path& path) {
+  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+void SetPermissions(std::FILE* file, std::filesystem::perms permissions) {
+  ::fchmod(::fileno(file), static_cast<mode_t>(permissions) & 07777);
+}
+
+std::size_t MaxFileNameLength(const std::filesystem::path&) {
+  return std::numeric_limits<std::size_t>::max();
+}
+
+std::error_code RenameReplacing(const std::filesystem::path& from,
+                                const std::filesystem::path& to) {
+  std::error_code error;
+  std::filesystem::rename(from, to, error);
+  return error;
+}
+
+bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes) {
+#ifdef __linux__
+  // Reserved blocks also spare the file system allocating them when the file is
+  // renamed over an earlier one.
+  if (bytes == 0 ||
+      ::fallocate(::fileno(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) == 0) {
+    return true;
+  }
+  return !IsDiskFull(errno);
+#else
+  (void)file;
+  (void)bytes;
+  return true;
+#endif
+}
+
+bool WriteAll(std::FILE* file, const char* bytes, std::size_t size) {
+  const int descriptor = ::fileno(file);
+  while (size != 0) {
+    const ::ssize_t written = ::write(descriptor, bytes, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FromStatus(status);
+}
+
+std::optional<FileIdentity> IdentityOf(std::FILE* file) {
+  struct stat status {};
+  if (::fstat(::fileno(file), &status) != 0) return std::nullopt;
+  return FromStatus(status);
+}
+
+}  // namespace sorrelin

@@ -1,0 +1,20 @@
+#include "outcome.h"
+
+namespace sorrelin {
+
+void Outcome::Keep(Stage stage, ConversionResult result) {
+  if (first_ && first_->stage <= stage) return;
+  first_ = Fault{stage, std::move(result)};
+}
+
+void Outcome::Report(Stage stage, const ConversionError& error) {
+  Keep(stage, {ConversionResult::Kind::kError, error.Number(), error.what()});
+}
+
+void Outcome::ReportLoadFailure(const std::string& reason) {
+  Keep(Stage::kLoad, {ConversionResult::Kind::kLoadFailure, 0, reason});
+}
+
+ConversionResult Outcome::Result() const { return first_ ? first_->result : ConversionResult{}; }
+
+}  // namespace sorrelin

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "conversion_error.h"
+
+namespace sorrelin {
+
+// The stages of a conversion, in the order their faults are reported: when several
+// faults coexist, the one of the earliest stage is told, whichever was met first.
+enum class Stage {
+  kMachine,           // the XML reader or memory
+  kLoad,              // the document is not well-formed, or cannot be read
+  kLineCountElement,  // elements, in the order they are read
+  kSampleCountElement,
+  kDataElement,  // missing, or not Base64
+  kOutputPath,
+  kOutputFile,
+  kCounts,
+  kSelection,
+  kDataLength,
+  kFreeSpace,
+  kWriting,
+};
+
+// How a conversion ended, for a front end to tell.
+struct ConversionResult {
+  enum class Kind { kConverted, kLoadFailure, kError, kCancelled };
+  Kind kind = Kind::kConverted;
+  int number = 0;    // the error number of kError
+  std::string text;  // the reason of kLoadFailure, the description of kError
+};
+
+// Collects the faults of one conversion and keeps the first by stage. This is the
+// only place that knows the order of stages; no one ranks faults by number.
+class Outcome {
+ public:
+  void Report(Stage stage, const ConversionError& error);
+  void ReportLoadFailure(const std::string& reason);
+  // Whether a fault of this stage or an earlier one has been reported.
+  bool FailedBy(Stage stage) const noexcept { return first_ && first_->stage <= stage; }
+  bool Failed() const noexcept { return first_.has_value(); }
+  ConversionResult Result() const;
+
+ private:
+  struct Fault {
+    Stage stage;
+    ConversionResult result;
+  };
+  void Keep(Stage stage, ConversionResult result);
+
+  std::optional<Fault> first_;
+};
+
+}  // namespace sorrelin

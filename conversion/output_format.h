@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "data_plan.h"
+#include "output_stream.h"
+#include "temporary_file.h"
+
+namespace sorrelin {
+
+enum class Format { kTable, kCsv, kVcd, kNpy };
+
+// Turns the chosen values into one kind of output, written to an OutputStream.
+// The values come line after line: each chosen line's chosen samples, in order.
+class OutputFormat {
+ public:
+  virtual ~OutputFormat() = default;
+  // The smallest output the plan allows: its space is checked and reserved first.
+  // The maximum when it does not fit in 64 bits.
+  virtual std::uint64_t SmallestSize() const = 0;
+  // Writes what comes before the values.
+  virtual void Begin() = 0;
+  // Values of the line under way, in order.
+  virtual void Values(std::span<const std::uint8_t> values) = 0;
+  // The line under way has all its chosen values.
+  virtual void EndLine() = 0;
+  // Every value has come: writes what follows.
+  virtual void End() = 0;
+};
+
+// What a format needs beyond the plan.
+struct FormatSettings {
+  std::optional<double> sampleRate;   // samples per second
+  std::string documentName;           // the source document's file name, for headers
+  std::filesystem::path spillFolder;  // where a format that transposes keeps the values
+  TemporaryFileFactory temporaryFiles;
+};
+
+// The output file's extension: ".txt", ".csv", ".vcd" or ".npy".
+std::string_view ExtensionOf(Format format);
+
+std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& plan,
+                                               OutputStream& out, const FormatSettings& settings);
+
+}  // namespace sorrelin

@@ -1,0 +1,29 @@
+#include "output_format.h"
+#include "text_table_format.h"
+
+namespace sorrelin {
+
+std::string_view ExtensionOf(Format format) {
+  switch (format) {
+    case Format::kCsv:
+      return ".csv";
+    case Format::kVcd:
+      return ".vcd";
+    case Format::kNpy:
+      return ".npy";
+    case Format::kTable:
+      break;
+  }
+  return ".txt";
+}
+
+std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& plan,
+                                               OutputStream& out, const FormatSettings&) {
+  switch (format) {
+    case Format::kTable:
+    default:
+      return std::make_unique<TextTableFormat>(plan, out);
+  }
+}
+
+}  // namespace sorrelin
