@@ -1,14 +1,12 @@
-// sorrelin-convert: converts each document named on the command line, as the
-// window's Conversion button does with that path in its path box.
-#include <CLI/CLI.hpp>
-#include <algorithm>
+// sorrelin-convert: converts each document named on the command line, by default as
+// the window's Conversion button does with that path in its path box.
 #include <cstdio>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "command_line_arguments.h"
+#include "command_line_options.h"
 #include "conversion_command.h"
 #include "failure_text.h"
 #include "interrupt_signals.h"
@@ -18,106 +16,117 @@
 
 namespace {
 
+using namespace sorrelin;
+
 constexpr const char* kProgram = "sorrelin-convert";
-
-constexpr const char* kHelp = R"(Usage: sorrelin-convert [OPTION]... [--] PATH...
-Convert digital waveform documents (.XMLdig) into ASCII text tables.
-
-Each table is written beside its document: run1.XMLdig becomes run1.txt, and a
-name that does not end in .XMLdig (in any letter case) gets .txt appended, so
-run1.xml becomes run1.xml.txt. An earlier table of that name is replaced only by
-a complete new one. Each failure is one line on standard error, and the other
-documents are still converted. On a terminal, a document that takes more than a
-second shows its progress. Ctrl-C stops the conversion and leaves an earlier
-table as it was.
-
-  -q, --quiet    show no progress
-  --             ends the options: the names after it may start with "-"
-  -h, --help     show this help and exit
-      --version  show the version and exit
-
-Exit status:
-  0  every document was converted
-  1  at least one document failed
-  2  the command line is wrong (for example, no PATH given)
-)";
 
 // Shows the progress on standard error when it is a terminal, and stops at an
 // interrupt signal.
-class CommandLineProgress : public sorrelin::ConversionProgress {
+class CommandLineProgress : public ConversionProgress {
  public:
   CommandLineProgress(const std::string& path, bool show)
       : line_(show ? &std::cerr : nullptr, path) {}
   bool KeepConverting(std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
-    if (sorrelin::CaughtInterruptSignal() != 0) return false;
+    if (CaughtInterruptSignal() != 0) return false;
     line_.Update(bytesRead, bytesTotal);
     return true;
   }
   void Erase() { line_.Erase(); }
 
  private:
-  sorrelin::ProgressLine line_;
+  ProgressLine line_;
 };
 
-// Converts one document; a failure is one line on standard error.
-bool Convert(const sorrelin::ConversionRequest& request, bool showProgress) {
-  CommandLineProgress progress(request.pathText, showProgress);
-  const sorrelin::ConversionResult result = sorrelin::RunConversion(request, progress);
-  progress.Erase();
-  const std::string failure = sorrelin::FailureText(result, "error");
-  if (failure.empty()) return true;
-  std::cerr << kProgram << ": " << sorrelin::Escaped(request.pathText) << ": " << failure << '\n';
-  return false;
+// A document's name in a line of its own: escaped, and "" when empty.
+std::string Shown(const std::string& path) { return path.empty() ? "\"\"" : Escaped(path); }
+
+const char* FormatName(Format format) {
+  switch (format) {
+    case Format::kCsv:
+      return "csv";
+    case Format::kVcd:
+      return "vcd";
+    case Format::kNpy:
+      return "npy";
+    default:
+      return "table";
+  }
 }
 
-int UsageError(const std::string& what) {
-  std::cerr << kProgram << ": " << what << "\nTry '" << kProgram
-            << " --help' for more information.\n";
-  return 2;
+void Report(const std::string& path, const std::string& what) {
+  std::cerr << kProgram << ": " << Shown(path) << ": " << what << '\n';
+}
+
+// Reads "-" from standard input; every other path is a file.
+ConversionEnvironment Environment() {
+  ConversionEnvironment environment;
+  environment.openDocument = [](std::string_view pathText) {
+    return pathText == "-" ? OpenStandardInput() : OpenDocumentFile(pathText);
+  };
+  return environment;
+}
+
+// Whether the request's output exists already, for --no-clobber.
+bool OutputExists(const ConversionRequest& request) {
+  try {
+    const std::string output = OutputPathOf(request);
+    std::error_code error;
+    return !output.empty() && std::filesystem::exists(PathFromText(output), error);
+  } catch (const ConversionError&) {
+    return false;  // no output can be made: the conversion says so
+  }
+}
+
+// Converts one document; returns false when it failed, after one line on standard error.
+bool Convert(const ConversionRequest& request, const CommandLineOptions& options,
+             bool showProgress) {
+  if (options.noClobber && OutputExists(request)) {
+    if (!options.quiet)
+      Report(request.pathText, "skipped: " + Quoted(OutputPathOf(request)) + " exists");
+    return true;
+  }
+  CommandLineProgress progress(request.pathText, showProgress);
+  const ConversionResult result = RunConversion(request, progress, Environment());
+  progress.Erase();
+  if (const std::string failure = FailureText(result, "error"); !failure.empty()) {
+    Report(request.pathText, failure);
+    return false;
+  }
+  if (options.info && result.kind == ConversionResult::Kind::kConverted) {
+    const ConversionFigures& figures = result.figures;
+    std::cout << Shown(request.pathText) << ": " << figures.lines << " lines, " << figures.samples
+              << " samples, " << figures.dataBytes << " bytes of data; "
+              << FormatName(request.format) << " " << figures.outputBytes << " bytes\n";
+  }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The arguments as UTF-8, also on Windows (argv is in the ANSI code page); CLI11
-  // takes them last first.
-  std::vector<std::string> arguments = sorrelin::CommandLineArguments(argc, argv);
-  std::reverse(arguments.begin(), arguments.end());
-  sorrelin::CatchInterruptSignals();
-  CLI::App app{"", kProgram};
-  app.set_help_flag("-h,--help");
-  app.set_version_flag("--version", std::string(kProgram) + " " + SORRELIN_VERSION);
-  bool quiet = false;
-  app.add_flag("-q,--quiet", quiet);
-  std::vector<std::string> paths;
-  app.add_option("PATH", paths);
-  try {
-    app.parse(arguments);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << kHelp;
-    return 0;
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    return UsageError(e.what());
-  }
-  if (paths.empty()) return UsageError("missing PATH");
+  CatchInterruptSignals();
+  const CommandLine commandLine = ReadCommandLine(CommandLineArguments(argc, argv));
+  if (!commandLine.options) return commandLine.exitStatus;
+  const CommandLineOptions& options = *commandLine.options;
 
   // Each document's identity is taken once: no output may replace any of them.
-  std::vector<sorrelin::FileIdentity> documents;
-  for (const std::string& path : paths) {
-    if (auto identity = sorrelin::IdentityOf(sorrelin::PathFromText(path)))
-      documents.push_back(*identity);
+  std::vector<FileIdentity> documents;
+  for (const std::string& path : options.paths) {
+    if (auto identity = IdentityOf(PathFromText(path))) documents.push_back(*identity);
   }
-  const bool showProgress = !quiet && sorrelin::IsTerminal(stderr);
+  const bool showProgress = !options.quiet && IsTerminal(stderr);
   bool allConverted = true;
-  for (const std::string& path : paths) {
-    sorrelin::ConversionRequest request;
+  for (const std::string& path : options.paths) {
+    ConversionRequest request;
     request.pathText = path;
+    request.format = options.format;
+    request.selection = options.selection;
+    request.sampleRate = options.sampleRate;
+    request.output = options.output;
     request.otherDocuments = documents;
-    allConverted = Convert(request, showProgress) && allConverted;
+    allConverted = Convert(request, options, showProgress) && allConverted;
     // The conversion has stopped and left no output; end as the signal would have.
-    if (const int signal = sorrelin::CaughtInterruptSignal()) sorrelin::EndAsSignalled(signal);
+    if (const int signal = CaughtInterruptSignal()) EndAsSignalled(signal);
   }
   return allConverted ? 0 : 1;
 }

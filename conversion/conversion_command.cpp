@@ -47,7 +47,9 @@ class Conversion : public ReaderClient {
     if (!output_->Commit([this] { return KeepGoing(); })) {
       return outcome_.Failed() ? outcome_.Result() : Cancelled();
     }
-    return {};
+    ConversionResult converted;
+    converted.figures = output_->Figures();
+    return converted;
   }
 
   DataSink& DataBegins(const DocumentValues& soFar) override {
@@ -65,7 +67,7 @@ class Conversion : public ReaderClient {
  private:
   bool KeepGoing() { return progress_.KeepConverting(bytesRead_, bytesTotal_); }
 
-  static ConversionResult Cancelled() { return {ConversionResult::Kind::kCancelled, 0, {}}; }
+  static ConversionResult Cancelled() { return {ConversionResult::Kind::kCancelled, 0, {}, {}}; }
 
   void ReportMissingElements(const DocumentValues& values) {
     auto missing = [this](Stage stage, std::string_view path) {
@@ -111,10 +113,12 @@ ConversionResult RunConversion(const ConversionRequest& request, ConversionProgr
   try {
     return Conversion(request, progress, environment).Run();
   } catch (const ConversionError& error) {  // the reader cannot be made, or no memory
-    return {ConversionResult::Kind::kError, error.Number(), error.what()};
+    return {ConversionResult::Kind::kError, error.Number(), error.what(), {}};
   } catch (const std::bad_alloc&) {
-    return {ConversionResult::Kind::kError, static_cast<int>(ErrorNumber::kOutOfMemory),
-            "not enough memory for this document"};
+    return {ConversionResult::Kind::kError,
+            static_cast<int>(ErrorNumber::kOutOfMemory),
+            "not enough memory for this document",
+            {}};
   }
 }
 

@@ -3,25 +3,17 @@
 #include <new>
 
 #include "message_text.h"
-#include "output_path.h"
 #include "safe_output_file.h"
 #include "standard_output.h"
 
 namespace sorrelin {
 namespace {
 
-std::string OutputPathOf(const ConversionRequest& request) {
-  const std::string_view extension = ExtensionOf(request.format);
-  switch (request.output.kind) {
-    case OutputPlace::Kind::kFile:
-      return request.output.path;
-    case OutputPlace::Kind::kFolder: {
-      const auto name = PathFromText(OutputPathFor(request.pathText, extension)).filename();
-      return PathToText(PathFromText(request.output.path) / name);
-    }
-    default:
-      return OutputPathFor(request.pathText, extension);
-  }
+// Beside the output, or beside the document when nothing is written.
+std::filesystem::path SpillFolder(const ConversionRequest& request) {
+  const std::string output = OutputPathOf(request);
+  auto folder = PathFromText(output.empty() ? request.pathText : output).parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
 }  // namespace
@@ -50,11 +42,11 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
     return;
   }
   stream_ = std::make_unique<OutputStream>(diskFull_ ? nullptr : target_.get());
-  const FormatSettings settings{
-      request.sampleRate, PathToText(PathFromText(request.pathText).filename()),
-      path_.empty() ? std::filesystem::path(".") : path_.parent_path(), temporaryFiles};
+  const FormatSettings settings{request.sampleRate,
+                                PathToText(PathFromText(request.pathText).filename()),
+                                SpillFolder(request), temporaryFiles};
   format_ = MakeOutputFormat(request.format, plan_, *stream_, settings);
-  if (!diskFull_) {
+  if (target_ && !diskFull_) {
     try {
       target_->Reserve(format_->SmallestSize());
     } catch (const ConversionError& error) {
@@ -71,6 +63,7 @@ ConversionOutput::~ConversionOutput() = default;
 
 void ConversionOutput::Open(const ConversionRequest& request, std::optional<FileIdentity> document,
                             const TemporaryFileFactory& temporaryFiles) {
+  if (request.output.kind == OutputPlace::Kind::kNowhere) return;  // counted, not written
   if (request.output.kind == OutputPlace::Kind::kStandardOutput) {
     pathText_ = "standard output";
     target_ = std::make_unique<StandardOutput>();
@@ -139,8 +132,14 @@ void ConversionOutput::ReportDiskFull() {
   outcome_.Report(Stage::kFreeSpace, NotEnoughSpace(folder, pathText_, stream_->Size()));
 }
 
+ConversionFigures ConversionOutput::Figures() const {
+  return {plan_.lines, plan_.samples, router_ ? router_->Received() : 0,
+          stream_ ? stream_->Size() : 0};
+}
+
 bool ConversionOutput::Commit(const std::function<bool()>& proceed) {
-  if (!target_ || outcome_.Failed()) return false;
+  if (outcome_.Failed()) return false;
+  if (!target_) return true;  // nothing to put in place
   try {
     return target_->Commit(proceed);
   } catch (const ConversionError& error) {

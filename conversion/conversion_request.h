@@ -17,6 +17,7 @@ struct OutputPlace {
     kFile,            // `path`
     kFolder,          // in the folder `path`, under the name it would have beside the document
     kStandardOutput,  // written as it is made; it cannot be put in place whole
+    kNowhere,         // nothing is written: only the output's size is learnt
   };
   Kind kind = Kind::kBesideDocument;
   std::string path;
@@ -33,5 +34,9 @@ struct ConversionRequest {
   // replace them.
   std::span<const FileIdentity> otherDocuments;
 };
+
+// The path of the request's output file, as OutputPlace says; raises ConversionError
+// (kInvalidOutputPath) when none can be made. Empty for standard output and nowhere.
+std::string OutputPathOf(const ConversionRequest& request);
 
 }  // namespace sorrelin

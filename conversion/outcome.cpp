@@ -8,11 +8,11 @@ void Outcome::Keep(Stage stage, ConversionResult result) {
 }
 
 void Outcome::Report(Stage stage, const ConversionError& error) {
-  Keep(stage, {ConversionResult::Kind::kError, error.Number(), error.what()});
+  Keep(stage, {ConversionResult::Kind::kError, error.Number(), error.what(), {}});
 }
 
 void Outcome::ReportLoadFailure(const std::string& reason) {
-  Keep(Stage::kLoad, {ConversionResult::Kind::kLoadFailure, 0, reason});
+  Keep(Stage::kLoad, {ConversionResult::Kind::kLoadFailure, 0, reason, {}});
 }
 
 ConversionResult Outcome::Result() const { return first_ ? first_->result : ConversionResult{}; }

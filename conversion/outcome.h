@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -24,12 +25,21 @@ enum class Stage {
   kWriting,
 };
 
+// What a converted document held, and the size of its output.
+struct ConversionFigures {
+  std::uint64_t lines = 0;
+  std::uint64_t samples = 0;
+  std::uint64_t dataBytes = 0;
+  std::uint64_t outputBytes = 0;
+};
+
 // How a conversion ended, for a front end to tell.
 struct ConversionResult {
   enum class Kind { kConverted, kLoadFailure, kError, kCancelled };
   Kind kind = Kind::kConverted;
-  int number = 0;    // the error number of kError
-  std::string text;  // the reason of kLoadFailure, the description of kError
+  int number = 0;             // the error number of kError
+  std::string text;           // the reason of kLoadFailure, the description of kError
+  ConversionFigures figures;  // of kConverted
 };
 
 // Collects the faults of one conversion and keeps the first by stage. This is the

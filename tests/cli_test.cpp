@@ -11,7 +11,14 @@
 #include "test_support.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 #endif
 
 namespace sorrelin {
@@ -97,6 +104,15 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"", 2, "sorrelin-convert: missing PATH\n", tryHelp},
       {"--no-such-option x", 2, "sorrelin-convert: ", tryHelp},
       {"--version", 0, "sorrelin-convert 1.00\n", "\n"},
+      {"-v", 0, "sorrelin-convert 1.00\n", "\n"},
+      {"--quiet=yes x", 2, "sorrelin-convert: ", tryHelp},
+      {"--lines 2-1 x", 2, "sorrelin-convert: a range of lines runs backwards: \"2-1\"\n", tryHelp},
+      {"--samples 0- x", 2, "sorrelin-convert: a sample must be a number from 1: \"0\"\n", tryHelp},
+      {"--sample-rate 2.5MHz x", 2, "sorrelin-convert: --sample-rate is for csv and vcd only\n",
+       tryHelp},
+      {"-", 2, "sorrelin-convert: PATH - (standard input) needs --output\n", tryHelp},
+      {"-f npy -o - x", 2, "sorrelin-convert: npy cannot go to standard output\n", tryHelp},
+      {"-o a b c", 2, "sorrelin-convert: --output takes one PATH only\n", tryHelp},
       {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...\n", "\n"},
       {"-- " + Arg(folder / "-x.XMLdig"), 0, "", ""}};
   for (const auto& [arguments, status, start, end] : cases) {
@@ -107,6 +123,76 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
     EXPECT_EQ(outcome.out.size() + outcome.err.size(), shown.size()) << arguments;
   }
 }
+
+// Where outputs go and what is told: standard input and output, another folder, the
+// lines and samples chosen, documents skipped, sizes without writing.
+TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder / "out");
+  WriteFile(folder / "a.XMLdig", DocumentXml("3", "2", "AQIDBAUG"));  // 1 2 / 3 4 / 5 6
+  WriteFile(folder / "a.txt", "earlier");
+  WriteFile(folder / "g", DocumentXml("1", "1", "AQ=="));
+  WriteFile(folder / "g.XMLdig", DocumentXml("1", "1", "Ag=="));
+  const std::string a = Arg(folder / "a.XMLdig");
+  struct Case {
+    std::string arguments;
+    std::string out, err;
+    fs::path file;  // and what it then holds
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {"-l 3,1 -s 2- -o - " + a, "2,\r\n6,\r\n", "", folder / "a.txt", "earlier"},
+      {"-d " + Arg(folder / "out") + " " + a, "", "", folder / "out" / "a.txt",
+       "1,2,\r\n3,4,\r\n5,6,\r\n"},
+      {"-n " + a, "",
+       Line(folder / "a.XMLdig", "skipped: \"" + Text(folder / "a.txt") + "\" exists"),
+       folder / "a.txt", "earlier"},
+      {"-n -q " + a, "", "", folder / "a.txt", "earlier"},
+      {"-i -l 2-3 " + a,
+       Text(folder / "a.XMLdig") + ": 3 lines, 2 samples, 6 bytes of data; table 12 bytes\n", "",
+       folder / "a.txt", "earlier"},
+      {"-o " + Arg(folder / "in.txt") + " - <" + a, "", "", folder / "in.txt",
+       "1,2,\r\n3,4,\r\n5,6,\r\n"},
+      // Two documents with one output: the last one's table stays.
+      {Arg(folder / "g") + " " + Arg(folder / "g.XMLdig"), "", "", folder / "g.txt", "2,\r\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = RunConvert(folder, c.arguments);
+    EXPECT_EQ(outcome.status, 0) << c.arguments;
+    EXPECT_EQ(outcome.out, c.out) << c.arguments;
+    EXPECT_EQ(outcome.err, c.err) << c.arguments;
+    EXPECT_EQ(ReadFile(c.file), c.bytes) << c.arguments;
+  }
+}
+
+#ifndef _WIN32
+// Ctrl-C while the document is still coming through a pipe: the program ends at once,
+// as the signal would end it, and the earlier table stays.
+TEST(CommandLine, AnInterruptWhileThePipeStallsEndsAtOnceAndKeepsTheEarlierTable) {
+  TempFolder folder;
+  const std::string document = DocumentXml("1", "300000", std::string(400000, 'A'));
+  ASSERT_EQ(::mkfifo((folder / "run.XMLdig").c_str(), 0600), 0);
+  WriteFile(folder / "run.txt", "earlier");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::execl(SORRELIN_CONVERT, SORRELIN_CONVERT, "-q", (folder / "run.XMLdig").c_str(), nullptr);
+    ::_exit(127);
+  }
+  const int pipe = ::open((folder / "run.XMLdig").c_str(), O_WRONLY);
+  EXPECT_EQ(::write(pipe, document.data(), document.size() / 2),
+            static_cast<ssize_t>(document.size() / 2));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ::kill(child, SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  int status = 0;
+  EXPECT_EQ(::waitpid(child, &status, WNOHANG), child);  // ended without the rest
+  ::close(pipe);
+  if (status == 0) ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_EQ(ReadFile(folder / "run.txt"), "earlier");
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
+}
+#endif
 
 #ifdef __linux__
 // On a small tmpfs: the document, the earlier output and a little free space.
@@ -123,6 +209,7 @@ TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
       {1500, "////", "12k", "", noSpace + "6002 bytes, 4096 are free"},  // fills up while writing
       {2100, "CmQK", "12k", "", noSpace + "7002 bytes, 4096 are free"},  // 10, 100, 10: refused
       {70002, "////", "136k", "", noSpace + "280010 bytes, 40960 are free"},
+      {1500, "////", "1m,nr_inodes=3", "", noSpace + "6002 bytes"},  // no inode left
       {1500, "////", "12k", "2",
        "error 1010: cannot write \"" + Text(disk / "run.txt") + "\": " + std::strerror(EFBIG)}};
   // $1 the disk, $2 this test's folder, $3 the program, $4 a file-size limit in blocks

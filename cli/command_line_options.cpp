@@ -1,0 +1,130 @@
+#include "command_line_options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <iostream>
+#include <map>
+
+#include "option_values.h"
+
+namespace sorrelin {
+namespace {
+
+constexpr const char* kProgram = "sorrelin-convert";
+
+constexpr const char* kHelp = R"(Usage: sorrelin-convert [OPTION]... [--] PATH...
+Convert digital waveform documents (.XMLdig) into ASCII text tables, CSV, VCD or NPY.
+
+Each output is written beside its document: run1.XMLdig becomes run1.txt (or
+run1.csv, run1.vcd, run1.npy), and a name that does not end in .XMLdig (in any
+letter case) gets the extension appended, so run1.xml becomes run1.xml.txt. An
+earlier output of that name is replaced only by a complete new one. Each failure
+is one line on standard error, and the other documents are still converted. On a
+terminal, a document that takes more than a second shows its progress. Ctrl-C
+stops the conversion and leaves an earlier output as it was.
+
+  -f, --format FORMAT    table (the default: a row per line), csv (a row per
+                         sample, a column per line), vcd (for waveform viewers)
+                         or npy (a NumPy array, lines x samples)
+  -l, --lines LIST       only these lines, numbered from 1: 1,3-5
+  -s, --samples FIRST-LAST
+                         only these samples, numbered from 1; FIRST- to the end
+  -r, --sample-rate RATE samples per second, for csv and vcd: 2500000, 2.5e6,
+                         2.5M or 2.5MHz (k, M, G)
+  -o, --output FILE      the output of the one PATH goes to FILE; - is standard
+                         output (not for npy), written as it is made
+  -d, --output-dir DIR   outputs go to DIR, under their usual names
+  -n, --no-clobber       skip a document whose output exists
+  -i, --info             write nothing; print each document's counts, data size
+                         and the size its output would have
+  -q, --quiet            show no progress, and no line for a skipped document
+  --                     ends the options: the names after it may start with "-"
+  -h, --help             show this help and exit
+  -v, --version          show the version and exit
+
+A PATH of - reads the document from standard input; it needs -o.
+
+Exit status:
+  0  every document was converted (or skipped)
+  1  at least one document failed
+  2  the command line is wrong (for example, no PATH given)
+)";
+
+int UsageError(const std::string& what) {
+  std::cerr << kProgram << ": " << what << "\nTry '" << kProgram
+            << " --help' for more information.\n";
+  return 2;
+}
+
+// The command line's own rules, beyond what each option's value says.
+std::string Conflict(const CommandLineOptions& options) {
+  if (options.paths.empty()) return "missing PATH";
+  const bool toFile = options.output.kind == OutputPlace::Kind::kFile ||
+                      options.output.kind == OutputPlace::Kind::kStandardOutput;
+  if (toFile && options.paths.size() != 1) return "--output takes one PATH only";
+  if (!toFile &&
+      std::find(options.paths.begin(), options.paths.end(), "-") != options.paths.end() &&
+      !options.info) {
+    return "PATH - (standard input) needs --output";
+  }
+  if (options.output.kind == OutputPlace::Kind::kStandardOutput && options.format == Format::kNpy) {
+    return "npy cannot go to standard output";
+  }
+  if (options.sampleRate && (options.format == Format::kTable || options.format == Format::kNpy)) {
+    return "--sample-rate is for csv and vcd only";
+  }
+  return {};
+}
+
+}  // namespace
+
+CommandLine ReadCommandLine(std::vector<std::string> arguments) {
+  CLI::App app{"", kProgram};
+  app.set_help_flag("-h,--help");
+  app.set_version_flag("-v,--version", std::string(kProgram) + " " + SORRELIN_VERSION);
+  CommandLineOptions options;
+  const std::map<std::string, Format> formats = {{"table", Format::kTable},
+                                                 {"csv", Format::kCsv},
+                                                 {"vcd", Format::kVcd},
+                                                 {"npy", Format::kNpy}};
+  app.add_option("-f,--format", options.format)
+      ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
+  std::string lines, samples, rate, output, folder;
+  auto* lineOption = app.add_option("-l,--lines", lines);
+  auto* sampleOption = app.add_option("-s,--samples", samples);
+  auto* rateOption = app.add_option("-r,--sample-rate", rate);
+  auto* outputOption = app.add_option("-o,--output", output);
+  app.add_option("-d,--output-dir", folder)->excludes(outputOption);
+  app.add_flag("-n,--no-clobber", options.noClobber)->disable_flag_override();
+  app.add_flag("-i,--info", options.info)->disable_flag_override()->excludes(outputOption);
+  app.add_flag("-q,--quiet", options.quiet)->disable_flag_override();
+  app.add_option("PATH", options.paths);
+  // CLI11 takes the arguments last first.
+  std::reverse(arguments.begin(), arguments.end());
+  try {
+    app.parse(arguments);
+    if (*lineOption) options.selection.lines = ParseLineList(lines);
+    if (*sampleOption) ParseSampleRange(samples, options.selection);
+    if (*rateOption) options.sampleRate = ParseSampleRate(rate);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << kHelp;
+    return {};
+  } catch (const CLI::CallForVersion& version) {
+    return {std::nullopt, app.exit(version)};
+  } catch (const CLI::ParseError& error) {
+    return {std::nullopt, UsageError(error.what())};
+  } catch (const BadOptionValue& error) {
+    return {std::nullopt, UsageError(error.what())};
+  }
+  if (*outputOption)
+    options.output = {output == "-" ? OutputPlace::Kind::kStandardOutput : OutputPlace::Kind::kFile,
+                      output};
+  if (!folder.empty()) options.output = {OutputPlace::Kind::kFolder, folder};
+  if (options.info) options.output = {OutputPlace::Kind::kNowhere, {}};
+  if (const std::string conflict = Conflict(options); !conflict.empty()) {
+    return {std::nullopt, UsageError(conflict)};
+  }
+  return {std::move(options), 0};
+}
+
+}  // namespace sorrelin
