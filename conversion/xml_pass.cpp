@@ -1,6 +1,9 @@
 #include "xml_pass.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <new>
 
 #include "conversion_error.h"
 #include "message_text.h"
@@ -19,13 +22,44 @@ bool SameOffset(std::uint64_t a, std::uint64_t b) {
   return static_cast<std::uint32_t>(a) == static_cast<std::uint32_t>(b);
 }
 
+// expat allocates through the C++ allocator, as the rest of the program does. A
+// block keeps its size before it, for Reallocate.
+void* Allocate(std::size_t size) {
+  auto* block =
+      static_cast<std::max_align_t*>(::operator new(sizeof(std::max_align_t) + size, std::nothrow));
+  if (!block) return nullptr;
+  *reinterpret_cast<std::size_t*>(block) = size;
+  return block + 1;
+}
+
+void Release(void* memory) {
+  if (memory) ::operator delete(static_cast<std::max_align_t*>(memory) - 1);
+}
+
+void* Reallocate(void* memory, std::size_t size) {
+  void* fresh = Allocate(size);
+  if (fresh && memory) {
+    const std::size_t old =
+        *reinterpret_cast<std::size_t*>(static_cast<std::max_align_t*>(memory) - 1);
+    std::memcpy(fresh, memory, std::min(old, size));
+  }
+  if (fresh) Release(memory);
+  return fresh;
+}
+
+const XML_Memory_Handling_Suite kMemory{&Allocate, &Reallocate, &Release};
+
+[[noreturn]] void OutOfMemory() {
+  throw ConversionError(ErrorNumber::kOutOfMemory, "not enough memory for this document");
+}
+
 }  // namespace
 
 XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser)
     : source_(source),
       client_(client),
       besideParser_(besideParser),
-      parser_(XML_ParserCreate(nullptr)) {
+      parser_(XML_ParserCreate_MM(nullptr, &kMemory, nullptr)) {
   if (!parser_) {
     throw ConversionError(ErrorNumber::kXmlReaderUnavailable, "cannot create the XML reader");
   }
@@ -54,7 +88,7 @@ DocumentRead XmlPass::Run() {
     const std::size_t size = beside ? kBlock : block;
     char* buffer =
         beside ? ownBuffer_.get() : static_cast<char*>(XML_GetBuffer(p, static_cast<int>(size)));
-    if (!buffer) throw ConversionError(ErrorNumber::kOutOfMemory, "not enough memory");
+    if (!buffer) OutOfMemory();
     BlockSource::Block read;
     try {
       read = source_.Read({buffer, size});
@@ -83,6 +117,7 @@ DocumentRead XmlPass::Run() {
       lastReached = reached;
     }
     if (failure_) std::rethrow_exception(failure_);
+    if (status != XML_STATUS_OK && XML_GetErrorCode(p) == XML_ERROR_NO_MEMORY) OutOfMemory();
     if (status != XML_STATUS_OK) return Result(DocumentRead::End::kLoadFailed, FailureReason());
   }
   // A stop asked for while the last block was read still counts.
