@@ -13,7 +13,8 @@ class MessagePresenter {
   virtual void Show(const QString& text) = 0;
 };
 
-// A modal message box owned by `parent`: OK only, no icon, titled "Sorrelin".
+// A modal message box owned by `parent`: OK only, no icon, titled "Sorrelin", centred
+// on the parent's window and kept on its screen.
 class MessageBoxPresenter : public MessagePresenter {
  public:
   explicit MessageBoxPresenter(QWidget* parent) : parent_(parent) {}
