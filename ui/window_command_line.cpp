@@ -7,7 +7,42 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace sorrelin {
+namespace {
+
+const QString kProgram = QStringLiteral("sorrelin");
+
+// Writes `text` to `stream`. A window program on Windows started without a console
+// or redirected handles has nowhere to write: it shows a message box instead, as
+// QCommandLineParser does.
+void Tell(const QString& text, std::FILE* stream) {
+#ifdef _WIN32
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  GetStartupInfoW(&startup);
+  if (GetConsoleWindow() == nullptr && (startup.dwFlags & STARTF_USESTDHANDLES) == 0) {
+    MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.utf16()), L"Sorrelin",
+                stream == stderr ? MB_OK | MB_ICONERROR : MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+#endif
+  std::fputs(text.toLocal8Bit().constData(), stream);
+  std::fflush(stream);
+}
+
+[[noreturn]] void EndWithUsageError(QString what) {
+  if (what.endsWith(u'.')) what.chop(1);  // QCommandLineParser ends its sentences
+  Tell(kProgram + QStringLiteral(": ") + what + QStringLiteral("\nTry '") + kProgram +
+           QStringLiteral(" --help' for more information.\n"),
+       stderr);
+  std::exit(2);
+}
+
+}  // namespace
 
 QString FileArgument(const QStringList& arguments) {
   QCommandLineParser parser;
@@ -15,17 +50,23 @@ QString FileArgument(const QStringList& arguments) {
       QStringLiteral("Converts a digital waveform document (.XMLdig) into a text table beside "
                      "it.\nFILE starts in the path box; nothing is converted until the "
                      "Conversion button is clicked."));
-  parser.addHelpOption();
-  parser.addVersionOption();
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The document to convert."),
                                QStringLiteral("[FILE]"));
-  parser.process(arguments);
-  const QStringList files = parser.positionalArguments();
-  if (files.size() > 1) {
-    const QString error = QCoreApplication::applicationName() + ": only one FILE can be given\n";
-    std::fputs(qPrintable(error), stderr);
-    std::exit(EXIT_FAILURE);
+  // parse() rather than process(): the answers and their exit statuses are the program's.
+  if (!parser.parse(arguments)) EndWithUsageError(parser.errorText());
+  if (parser.isSet(QStringLiteral("help-all"))) parser.process(arguments);  // Qt's, and ends
+  if (parser.isSet(help)) {
+    Tell(parser.helpText(), stdout);
+    std::exit(EXIT_SUCCESS);
   }
+  if (parser.isSet(version)) {
+    Tell(kProgram + u' ' + QCoreApplication::applicationVersion() + u'\n', stdout);
+    std::exit(EXIT_SUCCESS);
+  }
+  const QStringList files = parser.positionalArguments();
+  if (files.size() > 1) EndWithUsageError(QStringLiteral("only one FILE can be given"));
   return files.isEmpty() ? QString()
                          : QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath());
 }

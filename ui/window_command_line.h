@@ -5,9 +5,10 @@
 
 namespace sorrelin {
 
-// Reads the window's command line, "sorrelin [FILE]", with QCommandLineParser:
-// --help, --version and usage errors are answered and end the program. Returns
-// FILE as an absolute native path, or empty when none is given.
+// Reads the window's command line, "sorrelin [FILE]", and answers --help (-h) and
+// --version (-v), which end the program with status 0. A usage error ends it with
+// status 2, as sorrelin-convert does: "sorrelin: WHAT" and a hint to try --help.
+// Returns FILE as an absolute native path, or empty when none is given.
 QString FileArgument(const QStringList& arguments);
 
 }  // namespace sorrelin

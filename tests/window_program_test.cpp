@@ -1,0 +1,93 @@
+// Runs the sorrelin window program where it ends before its window opens, and
+// shows paths in the path box.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <string>
+#include <vector>
+
+#include "path_box.h"
+
+namespace sorrelin {
+namespace {
+
+struct Ending {
+  QStringList arguments;
+  int status;
+  std::string out;
+  std::string err;  // for a usage error (2), what its first line names
+};
+
+TEST(WindowProgram, EndsAtUsageErrorsAndWithoutADisplay) {
+  const std::string version = "sorrelin " SORRELIN_VERSION "\n";
+  const std::string hint = "\nTry 'sorrelin --help' for more information.\n";
+  const std::string noDisplay =
+      "sorrelin: cannot open a display; for conversions without one, use sorrelin-convert\n";
+  const std::vector<Ending> endings = {
+      {{"--version"}, 0, version, ""},
+      {{"-v"}, 0, version, ""},
+      {{"a.XMLdig", "b.XMLdig"}, 2, "", "only one FILE can be given"},
+      {{"--frobnicate"}, 2, "", "'frobnicate'"},
+      {{"--help=yes"}, 2, "", "'--help'"},
+#ifndef _WIN32
+      {{}, 1, "", noDisplay},
+      {{"run1.XMLdig"}, 1, "", noDisplay},
+#endif
+  };
+  // As over SSH: no display; what needs none still works.
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove(QStringLiteral("DISPLAY"));
+  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  for (const Ending& expected : endings) {
+    SCOPED_TRACE(expected.arguments.join(u' ').toStdString());
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(SORRELIN_WINDOW), expected.arguments);
+    ASSERT_TRUE(program.waitForFinished());
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), expected.status);
+    EXPECT_EQ(program.readAllStandardOutput().toStdString(), expected.out);
+    const std::string err = program.readAllStandardError().toStdString();
+    if (expected.status != 2) {
+      EXPECT_EQ(err, expected.err);
+      continue;
+    }
+    EXPECT_TRUE(err.starts_with("sorrelin: ") && err.ends_with(hint)) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - hint.size()) << err;  // one line, then the hint
+    EXPECT_NE(err.find(expected.err), std::string::npos) << err;
+  }
+}
+
+// First shown in a hidden box, as the window's FILE argument is, then in the box shown.
+TEST(PathBox, ShowsThePathAsGivenInLinesEndingAtSeparatorsWithItsEndInView) {
+  PathBox box;
+  box.setFixedSize(217, 83);  // as in the window
+  for (const QString& path :
+       {QStringLiteral("/srv/lab/measurement-campaigns/2024/spring series/bench-4 (left rack)/"
+                       "overnight-runs/2024-05-17_22-00/channel_A/unit-7/board 2/"
+                       "acquisition_0001.XMLdig"),
+        QStringLiteral(
+            "C:\\Users\\measurement-team\\Acquisitions\\2024-05-17 overnight run\\"
+            "bench-4\\left rack\\channel_A\\unit-7\\board 2\\acquisition_0001.XMLdig")}) {
+    box.ShowPath(path);
+    box.show();
+    EXPECT_EQ(box.toPlainText(), path);
+    const QTextLayout* layout = box.document()->firstBlock().layout();
+    ASSERT_GT(layout->lineCount(), 5);  // more than the box shows
+    for (int i = 0; i + 1 < layout->lineCount(); ++i) {
+      const QString line = path.mid(layout->lineAt(i).textStart(), layout->lineAt(i).textLength());
+      EXPECT_TRUE(line.endsWith(u'/') || line.endsWith(u'\\')) << line.toStdString();
+    }
+    EXPECT_EQ(box.textCursor().position(), path.size());
+    EXPECT_TRUE(box.viewport()->rect().contains(box.cursorRect()));
+  }
+  // A name wider than the box fills the line it starts on, not the next one.
+  box.ShowPath(QStringLiteral("/d/") + QString(80, u'x'));
+  EXPECT_GT(box.document()->firstBlock().layout()->lineAt(0).textLength(), 3);
+}
+
+}  // namespace
+}  // namespace sorrelin
