@@ -117,7 +117,7 @@ MainWindow::~MainWindow() = default;
 
 std::string MainWindow::PathText() const { return text1_->toPlainText().toStdString(); }
 
-void MainWindow::SetPathText(const QString& text) { text1_->setPlainText(text); }
+void MainWindow::SetPathText(const QString& text) { text1_->ShowPath(text); }
 
 void MainWindow::ShowMessage(const std::string& text) {
   messages_->Show(QString::fromStdString(text));
