@@ -1,7 +1,7 @@
 # Packages of both programs with CPack. A Debian package: cpack -G DEB in the build
 # folder; its dependencies on shared libraries are found with dpkg-shlibdeps.
 set(CPACK_PACKAGE_NAME sorrelin)
-set(CPACK_PACKAGE_VERSION 1.00)  # as the programs' --version says
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})  # project()'s, as the programs' --version
 set(CPACK_PACKAGE_VENDOR Sorrelin)
 set(CPACK_PACKAGE_CONTACT "Sorrelin maintainers <maintainers@sorrelin.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "digital waveform document to text table converter")

@@ -87,7 +87,7 @@ foreach(dependency libqt6widgets6 libexpat1 qt6-qpa-plugins)
 endforeach()
 
 run(${root}/usr/bin/sorrelin-convert --version)
-if(NOT out MATCHES "^sorrelin-convert 1.00\n")
+if(NOT out MATCHES "^sorrelin-convert ${version}\n")
   message(FATAL_ERROR "packaged sorrelin-convert --version: ${out}")
 endif()
 
