@@ -14,8 +14,6 @@ namespace sorrelin {
 class ByteBuffer {
  public:
   std::size_t size() const noexcept { return size_; }
-  std::size_t capacity() const noexcept { return capacity_; }
-  bool empty() const noexcept { return size_ == 0; }
   const std::uint8_t* data() const noexcept { return bytes_.get(); }
   std::span<const std::uint8_t> bytes() const noexcept { return {bytes_.get(), size_}; }
 

@@ -16,9 +16,10 @@ class QtFileDialog : public FileDialog {
   explicit QtFileDialog(QWidget* parent) : parent_(parent) {}
 
   void SetDialogTitle(const QString& title) override { title_ = title; }
-  void SetCancelError(bool cancelError) override { cancelError_ = cancelError; }
+  // A cancel is never an error here, and no Qt option matches the flags.
+  void SetCancelError(bool) override {}
   void SetFilter(const QString& filter) override { filter_ = filter; }
-  void SetFlags(int flags) override { flags_ = flags; }
+  void SetFlags(int) override {}
   void SetInitDir(const QString& folder) override { initDir_ = folder; }
   void ShowOpen() override;
   QString FileName() const override { return fileName_; }
@@ -26,9 +27,7 @@ class QtFileDialog : public FileDialog {
  private:
   QWidget* parent_;
   QString title_;
-  bool cancelError_ = false;  // nothing raises on cancel here; kept as set
   QString filter_;
-  int flags_ = 0;  // kept as set; no Qt option corresponds
   QString initDir_;
   QString fileName_;
 };
