@@ -25,12 +25,13 @@ UniqueFile DuplicateStandardInput();
 // The standard output as a binary stream of its own; null with errno set on failure.
 UniqueFile DuplicateStandardOutput();
 
-// Creates a new file for writing, failing (EEXIST) when the name exists; null with
-// errno set on failure.
+// Creates a new file for reading and writing, failing (EEXIST) when the name exists;
+// null with errno set on failure.
 UniqueFile CreateNewFile(const std::filesystem::path& path);
 
-// Creates a file without a name in `folder`, for writing, where the system and the
-// file system can (Linux: O_TMPFILE); such a file vanishes if the process dies.
+// Creates a file without a name in `folder`, for reading and writing, where the
+// system and the file system can (Linux: O_TMPFILE); such a file vanishes if the
+// process dies.
 // Null elsewhere, with errno set when the system refused one it supports.
 UniqueFile CreateUnnamedFile(const std::filesystem::path& folder);
 
@@ -63,6 +64,10 @@ bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes);
 // Writes all of `size` bytes to a file opened unbuffered, going on after interrupted
 // writes; false with errno set on failure.
 bool WriteAll(std::FILE* file, const char* bytes, std::size_t size);
+
+// Reads `size` bytes at `offset` of a file that WriteAll wrote, going on after short
+// and interrupted reads; false with errno set on failure or when the file ends first.
+bool ReadAt(std::FILE* file, std::uint64_t offset, char* bytes, std::size_t size);
 
 // Whether an errno value says the disk or the user's quota is full.
 bool IsDiskFull(int errorNumber) noexcept;

@@ -21,9 +21,9 @@ UniqueFile OpenFile(const std::filesystem::path& path, const char* mode) {
 
 namespace {
 
-UniqueFile FromDescriptor(int descriptor) {
+UniqueFile FromDescriptor(int descriptor, const char* mode = "wb") {
   if (descriptor < 0) return nullptr;
-  UniqueFile file(::fdopen(descriptor, "wb"));
+  UniqueFile file(::fdopen(descriptor, mode));
   if (!file) ::close(descriptor);
   return file;
 }
@@ -51,12 +51,13 @@ UniqueFile DuplicateStandardInput() {
 UniqueFile DuplicateStandardOutput() { return FromDescriptor(::fcntl(1, F_DUPFD_CLOEXEC, 3)); }
 
 UniqueFile CreateNewFile(const std::filesystem::path& path) {
-  return FromDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  return FromDescriptor(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666), "w+b");
 }
 
 UniqueFile CreateUnnamedFile(const std::filesystem::path& folder) {
 #if defined(__linux__) && defined(O_TMPFILE)
-  UniqueFile file = FromDescriptor(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  UniqueFile file =
+      FromDescriptor(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666), "w+b");
   // The name is given through /proc; without it the file could never be named.
   if (file && ::access(DescriptorPath(file.get()).c_str(), F_OK) != 0) return nullptr;
   return file;
@@ -124,6 +125,22 @@ bool WriteAll(std::FILE* file, const char* bytes, std::size_t size) {
     }
     bytes += written;
     size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool ReadAt(std::FILE* file, std::uint64_t offset, char* bytes, std::size_t size) {
+  const int descriptor = ::fileno(file);
+  while (size != 0) {
+    const ::ssize_t got = ::pread(descriptor, bytes, size, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      if (got == 0) errno = EIO;  // the file ends before
+      return false;
+    }
+    bytes += got;
+    offset += static_cast<std::uint64_t>(got);
+    size -= static_cast<std::size_t>(got);
   }
   return true;
 }

@@ -58,9 +58,9 @@ UniqueFile DuplicateStandardOutput() { return DuplicateBinary(1, "wb"); }
 
 UniqueFile CreateNewFile(const std::filesystem::path& path) {
   const int descriptor =
-      ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+      ::_wopen(path.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
   if (descriptor < 0) return nullptr;
-  UniqueFile file(::_fdopen(descriptor, "wb"));
+  UniqueFile file(::_fdopen(descriptor, "w+b"));
   if (!file) ::_close(descriptor);
   return file;
 }
@@ -107,6 +107,13 @@ bool ReserveFileSpace(std::FILE*, std::uint64_t) { return true; }
 
 bool WriteAll(std::FILE* file, const char* bytes, std::size_t size) {
   return size == 0 || std::fwrite(bytes, 1, size, file) == size;
+}
+
+bool ReadAt(std::FILE* file, std::uint64_t offset, char* bytes, std::size_t size) {
+  if (::_fseeki64(file, static_cast<__int64>(offset), SEEK_SET) != 0) return false;
+  if (std::fread(bytes, 1, size, file) == size) return true;
+  if (!std::ferror(file)) errno = EIO;  // the file ends before
+  return false;
 }
 
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
