@@ -88,7 +88,16 @@ std::string Text(const fs::path& path) { return PathToText(path); }
 
 CutSource::CutSource(std::unique_ptr<BlockSource> source, std::size_t largest, std::uint32_t seed,
                      bool rereadable)
-    : source_(std::move(source)), largest_(largest), state_(seed), rereadable_(rereadable) {}
+    : source_(std::move(source)),
+      largest_(largest),
+      seed_(seed),
+      state_(seed),
+      rereadable_(rereadable) {}
+
+bool CutSource::Rewind() {
+  state_ = seed_;
+  return Rereadable() && source_->Rewind();
+}
 
 BlockSource::Block CutSource::Read(std::span<char> buffer) {
   state_ = state_ * 1103515245 + 12345;
