@@ -1,3 +1,4 @@
+#include "npy_format.h"
 #include "output_format.h"
 #include "text_table_format.h"
 
@@ -20,6 +21,8 @@ std::string_view ExtensionOf(Format format) {
 std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& plan,
                                                OutputStream& out, const FormatSettings&) {
   switch (format) {
+    case Format::kNpy:
+      return std::make_unique<NpyFormat>(plan, out);
     case Format::kTable:
     default:
       return std::make_unique<TextTableFormat>(plan, out);

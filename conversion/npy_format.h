@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "output_format.h"
+
+namespace sorrelin {
+
+// A NumPy array file (format version 1.0) of unsigned bytes, one row per chosen line:
+// a 64-byte aligned header, then the values as they come.
+class NpyFormat : public OutputFormat {
+ public:
+  NpyFormat(const DataPlan& plan, OutputStream& out);
+  std::uint64_t SmallestSize() const override;
+  void Begin() override { out_.Write(header_); }
+  void Values(std::span<const std::uint8_t> values) override;
+  void EndLine() override {}
+  void End() override {}
+
+ private:
+  const DataPlan& plan_;
+  OutputStream& out_;
+  std::string header_;
+};
+
+}  // namespace sorrelin
