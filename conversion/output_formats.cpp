@@ -1,3 +1,4 @@
+#include "csv_format.h"
 #include "npy_format.h"
 #include "output_format.h"
 #include "text_table_format.h"
@@ -19,8 +20,10 @@ std::string_view ExtensionOf(Format format) {
 }
 
 std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& plan,
-                                               OutputStream& out, const FormatSettings&) {
+                                               OutputStream& out, const FormatSettings& settings) {
   switch (format) {
+    case Format::kCsv:
+      return std::make_unique<CsvFormat>(plan, out, settings);
     case Format::kNpy:
       return std::make_unique<NpyFormat>(plan, out);
     case Format::kTable:

@@ -1,0 +1,128 @@
+#include "csv_format.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace sorrelin {
+namespace {
+
+// ",0" .. ",255" in four bytes, with the length.
+struct CellText {
+  char text[4];
+  std::uint8_t length;
+};
+
+constexpr std::array<CellText, 256> MakeCellTexts() {
+  std::array<CellText, 256> table{};
+  for (int value = 0; value < 256; ++value) {
+    CellText& cell = table[value];
+    int n = 0;
+    cell.text[n++] = ',';
+    if (value >= 100) cell.text[n++] = static_cast<char>('0' + value / 100);
+    if (value >= 10) cell.text[n++] = static_cast<char>('0' + value / 10 % 10);
+    cell.text[n++] = static_cast<char>('0' + value % 10);
+    cell.length = static_cast<std::uint8_t>(n);
+  }
+  return table;
+}
+
+constexpr std::array<CellText, 256> kCellTexts = MakeCellTexts();
+
+// A row's number and time: 20 digits, a comma, and at most 24 characters of time.
+constexpr std::size_t kRowStartRoom = 64;
+// Cells whose room is made at once.
+constexpr std::size_t kCellsAtOnce = 1024;
+
+// The header row's first cells.
+std::string_view HeaderStart(const FormatSettings& settings) {
+  return settings.sampleRate ? "sample,time_s" : "sample";
+}
+
+// The digits of every number from 1 to n.
+std::uint64_t DigitsUpTo(std::uint64_t n, bool& overflow) {
+  std::uint64_t total = 0;
+  std::uint64_t low = 1;
+  for (std::uint64_t digits = 1; low <= n; ++digits) {
+    const bool last = low > (std::numeric_limits<std::uint64_t>::max() - 9) / 10;
+    const std::uint64_t high = last ? n : std::min(n, low * 10 - 1);
+    total = CheckedSum(total, CheckedProduct(high - low + 1, digits, overflow), overflow);
+    if (last) break;
+    low *= 10;
+  }
+  return total;
+}
+
+}  // namespace
+
+std::uint64_t CsvFormat::SmallestSize() const {
+  // A header cell is at least ",lineN"; a row at least the sample's number, ",0" for
+  // its time and each value, and CR LF.
+  bool overflow = false;
+  const std::uint64_t lines = plan_.chosenLineCount;
+  const std::uint64_t rows = lines == 0 ? 0 : plan_.sampleCount;
+  const std::uint64_t timeSize = settings_.sampleRate ? 2 : 0;
+  const std::uint64_t header =
+      CheckedSum(HeaderStart(settings_).size() + 2, CheckedProduct(lines, 6, overflow), overflow);
+  const std::uint64_t rowSize =
+      CheckedSum(2 + timeSize, CheckedProduct(lines, 2, overflow), overflow);
+  const std::uint64_t numbers =
+      DigitsUpTo(plan_.firstSample + rows, overflow) - DigitsUpTo(plan_.firstSample, overflow);
+  const std::uint64_t size = CheckedSum(CheckedSum(header, numbers, overflow),
+                                        CheckedProduct(rows, rowSize, overflow), overflow);
+  return overflow ? std::numeric_limits<std::uint64_t>::max() : size;
+}
+
+void CsvFormat::Begin() {
+  std::string header(HeaderStart(settings_));
+  for (const DataPlan::LineSpan& span : plan_.chosenLines) {
+    for (std::uint64_t line = span.begin; line < span.end; ++line) {
+      header += ",line" + std::to_string(line + 1);
+      if (header.size() >= OutputStream::kLargestRoom) {
+        out_.Write(header);
+        header.clear();
+      }
+    }
+  }
+  out_.Write(header + "\r\n");
+  spill_ = std::make_unique<SpillFile>(plan_.chosenLineCount, plan_.sampleCount,
+                                       settings_.temporaryFiles, settings_.spillFolder);
+}
+
+void CsvFormat::End() {
+  RoomWriter text(out_);
+  const std::uint64_t lines = plan_.chosenLineCount;
+  spill_->ReadBack(0, [&](const SpillBlock& block) {
+    for (std::size_t j = 0; j < block.sampleCount; ++j) {
+      if (block.firstLine == 0) {
+        text.Ensure(kRowStartRoom);
+        const std::uint64_t sample = plan_.firstSample + block.firstSample + j + 1;
+        text.at = std::to_chars(text.at, text.at + 20, sample).ptr;
+        if (settings_.sampleRate) {
+          *text.at++ = ',';
+          const double time = static_cast<double>(sample - 1) / *settings_.sampleRate;
+          text.at = std::to_chars(text.at, text.at + 32, time, std::chars_format::general, 12).ptr;
+        }
+      }
+      for (std::size_t first = 0; first < block.lineCount; first += kCellsAtOnce) {
+        const std::size_t last = std::min(block.lineCount, first + kCellsAtOnce);
+        text.Ensure(4 * (last - first));
+        for (std::size_t i = first; i < last; ++i) {
+          const CellText& cell = kCellTexts[block.values[i * block.stride + j]];
+          std::memcpy(text.at, cell.text, 4);
+          text.at += cell.length;
+        }
+      }
+      if (block.EndsLines(lines)) {
+        text.Ensure(2);
+        std::memcpy(text.at, "\r\n", 2);
+        text.at += 2;
+      }
+    }
+  });
+}
+
+}  // namespace sorrelin

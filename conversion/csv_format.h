@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+
+#include "output_format.h"
+#include "spill_file.h"
+
+namespace sorrelin {
+
+// Comma-separated values (RFC 4180): a header row naming the chosen lines, then a
+// row per chosen sample: its number, its time when the sample rate is known, and the
+// value of each chosen line; every row ends with CR LF. The values, which come line
+// after line, are kept in a SpillFile until all have come.
+class CsvFormat : public OutputFormat {
+ public:
+  CsvFormat(const DataPlan& plan, OutputStream& out, const FormatSettings& settings)
+      : plan_(plan), out_(out), settings_(settings) {}
+  std::uint64_t SmallestSize() const override;
+  void Begin() override;
+  void Values(std::span<const std::uint8_t> values) override { spill_->Append(values); }
+  void EndLine() override {}
+  void End() override;
+
+ private:
+  const DataPlan& plan_;
+  OutputStream& out_;
+  FormatSettings settings_;
+  std::unique_ptr<SpillFile> spill_;
+};
+
+}  // namespace sorrelin
