@@ -2,6 +2,7 @@
 #include "npy_format.h"
 #include "output_format.h"
 #include "text_table_format.h"
+#include "vcd_format.h"
 
 namespace sorrelin {
 
@@ -24,6 +25,8 @@ std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& pl
   switch (format) {
     case Format::kCsv:
       return std::make_unique<CsvFormat>(plan, out, settings);
+    case Format::kVcd:
+      return std::make_unique<VcdFormat>(plan, out, settings);
     case Format::kNpy:
       return std::make_unique<NpyFormat>(plan, out);
     case Format::kTable:

@@ -1,0 +1,238 @@
+#include "vcd_format.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "message_text.h"
+
+namespace sorrelin {
+namespace {
+
+// "b" and a value's binary digits without leading zeros, then a space.
+struct VectorText {
+  char text[10];
+  std::uint8_t length;
+};
+
+constexpr std::array<VectorText, 256> MakeVectorTexts() {
+  std::array<VectorText, 256> table{};
+  for (int value = 0; value < 256; ++value) {
+    VectorText& entry = table[value];
+    int n = 0;
+    entry.text[n++] = 'b';
+    int bit = 7;
+    while (bit > 0 && (value >> bit & 1) == 0) --bit;
+    for (; bit >= 0; --bit) entry.text[n++] = static_cast<char>('0' + (value >> bit & 1));
+    entry.text[n++] = ' ';
+    entry.length = static_cast<std::uint8_t>(n);
+  }
+  return table;
+}
+
+constexpr std::array<VectorText, 256> kVectorTexts = MakeVectorTexts();
+
+// Room for a time stamp ('#', 20 digits, line feed) and for a change (a vector text,
+// an identifier of at most 10 characters, a line feed).
+constexpr std::size_t kStampRoom = 24;
+constexpr std::size_t kChangeRoom = 24;
+constexpr std::size_t kLinesAtOnce = 1024;
+static_assert(kStampRoom + kLinesAtOnce * kChangeRoom <= OutputStream::kLargestRoom);
+
+constexpr std::string_view kSmallestVariable = "$var wire 1 ! line1 $end\n";
+constexpr std::string_view kDefinitionsEnd = "$upscope $end\n$enddefinitions $end\n";
+constexpr std::string_view kDumpStart = "#0\n$dumpvars\n";
+constexpr std::string_view kDumpEnd = "$end\n";
+
+// The identifier of the chosen line `line` (from 0): the printable characters '!' to
+// '~' for the first 94 lines, then two of them, and so on. Returns its length.
+std::size_t WriteIdentifier(std::uint64_t line, char* at) {
+  std::size_t length = 0;
+  while (true) {
+    at[length++] = static_cast<char>('!' + line % 94);
+    if (line < 94) return length;
+    line = line / 94 - 1;
+  }
+}
+
+// Now in UTC, as 2026-12-07T10:37:39Z.
+std::string DateText() {
+  using namespace std::chrono;
+  const auto now = floor<seconds>(system_clock::now());
+  const auto day = floor<days>(now);
+  const year_month_day date{day};
+  const hh_mm_ss time{now - day};
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()));
+  return text;
+}
+
+std::string NumberText(double number) {
+  char text[32];
+  return std::string(
+      text, std::to_chars(text, text + sizeof text, number, std::chars_format::general, 12).ptr);
+}
+
+// The name escaped and quoted; a '$' would let a reader take "$end" in it for the
+// comment's end.
+std::string CommentName(const std::string& name) {
+  std::string text;
+  for (const char c : Quoted(name)) text += c == '$' ? std::string("\\x24") : std::string(1, c);
+  return text;
+}
+
+}  // namespace
+
+VcdFormat::VcdFormat(const DataPlan& plan, OutputStream& out, const FormatSettings& settings)
+    : plan_(plan), out_(out), settings_(settings) {
+  // A tick is 1, 10 or 100 s, ms, us, ns, ps or fs: the sample period when it is one
+  // of them, else the next shorter.
+  static constexpr std::array<const char*, 6> kUnits = {"s", "ms", "us", "ns", "ps", "fs"};
+  static constexpr std::array<double, 18> kTicksPerSecond = {1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,
+                                                             1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                                             1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::string timescale = "1 s";
+  std::string timing = "sample rate unknown: a tick is a sample";
+  if (const auto rate = settings.sampleRate) {
+    timing = NumberText(*rate) + " samples per second";
+    std::size_t k = 0;
+    while (k + 1 < kTicksPerSecond.size() && kTicksPerSecond[k] < *rate) ++k;
+    tickPerSample_ = kTicksPerSecond[k] <= *rate;  // beyond 1 fs, a tick is a sample too
+    ticksPerSecond_ = kTicksPerSecond[k];
+    // kTicksPerSecond[k] is 10^(k - 2): a tick is 10^(3 * unit + 2 - k) units.
+    const std::size_t unit = k / 3;
+    const std::size_t zeros = 3 * unit + 2 - k;
+    timescale = std::string(zeros == 2 ? "100 " : zeros == 1 ? "10 " : "1 ") + kUnits[unit];
+    if (*rate > kTicksPerSecond.back()) timing += "; the period is below 1 fs: a tick is a sample";
+  }
+  head_ = "$date " + DateText() + " $end\n$version Sorrelin " SORRELIN_VERSION " $end\n" +
+          "$comment Converted from " + CommentName(settings.documentName) + ": " +
+          std::to_string(plan.chosenLineCount) + " of " + std::to_string(plan.lines) + " lines, " +
+          std::to_string(plan.sampleCount) + " of " + std::to_string(plan.samples) +
+          " samples from sample " + std::to_string(plan.firstSample + 1) + ", " + timing +
+          " $end\n$timescale " + timescale + " $end\n$scope module sorrelin $end\n";
+}
+
+std::uint64_t VcdFormat::Tick(std::uint64_t sample) const {
+  if (tickPerSample_) return sample;
+  return static_cast<std::uint64_t>(
+      std::roundl(static_cast<long double>(sample) * ticksPerSecond_ / *settings_.sampleRate));
+}
+
+std::uint64_t VcdFormat::SmallestSize() const {
+  // Every wire of 1 bit with the shortest name, a dump of single digits, no change.
+  bool overflow = false;
+  const std::uint64_t lines = plan_.chosenLineCount;
+  const bool dump = plan_.sampleCount != 0;
+  char end[24];
+  const std::size_t endSize =
+      std::to_chars(end, end + sizeof end, Tick(plan_.sampleCount)).ptr - end;
+  std::uint64_t size = head_.size() + kDefinitionsEnd.size() + 2 + endSize +
+                       (dump ? kDumpStart.size() + kDumpEnd.size() : 0);
+  size = CheckedSum(
+      size, CheckedProduct(lines, kSmallestVariable.size() + (dump ? 3 : 0), overflow), overflow);
+  return overflow ? std::numeric_limits<std::uint64_t>::max() : size;
+}
+
+void VcdFormat::Begin() {
+  wide_.assign(static_cast<std::size_t>(plan_.chosenLineCount), false);
+  spill_ = std::make_unique<SpillFile>(plan_.chosenLineCount, plan_.sampleCount,
+                                       settings_.temporaryFiles, settings_.spillFolder);
+}
+
+void VcdFormat::Values(std::span<const std::uint8_t> values) {
+  std::uint8_t seen = 0;
+  for (const std::uint8_t value : values) seen |= value;
+  seen_ |= seen;
+  spill_->Append(values);
+}
+
+void VcdFormat::EndLine() {
+  if (seen_ > 1) wide_[static_cast<std::size_t>(line_)] = true;
+  ++line_;
+  seen_ = 0;
+}
+
+void VcdFormat::End() {
+  WriteDefinitions();
+  RoomWriter text(out_);
+  spill_->ReadBack(1, [&](const SpillBlock& block) { WriteChanges(block, text); });
+  text.Ensure(kStampRoom);
+  *text.at++ = '#';
+  text.at = std::to_chars(text.at, text.at + 20, Tick(plan_.sampleCount)).ptr;
+  *text.at++ = '\n';
+}
+
+void VcdFormat::WriteDefinitions() {
+  std::string text = head_;
+  std::uint64_t chosen = 0;
+  for (const DataPlan::LineSpan& span : plan_.chosenLines) {
+    for (std::uint64_t line = span.begin; line < span.end; ++line, ++chosen) {
+      char identifier[16];
+      text += wide_[static_cast<std::size_t>(chosen)] ? "$var wire 8 " : "$var wire 1 ";
+      text.append(identifier, WriteIdentifier(chosen, identifier));
+      text += " line" + std::to_string(line + 1) + " $end\n";
+      if (text.size() >= OutputStream::kLargestRoom) {
+        out_.Write(text);
+        text.clear();
+      }
+    }
+  }
+  out_.Write(text + std::string(kDefinitionsEnd));
+}
+
+char* VcdFormat::WriteValue(std::uint64_t line, std::uint8_t value, char* at) const {
+  if (wide_[static_cast<std::size_t>(line)]) {
+    std::memcpy(at, kVectorTexts[value].text, sizeof kVectorTexts[value].text);
+    at += kVectorTexts[value].length;
+  } else {
+    *at++ = static_cast<char>('0' + value);
+  }
+  at += WriteIdentifier(line, at);
+  *at++ = '\n';
+  return at;
+}
+
+void VcdFormat::WriteChanges(const SpillBlock& block, RoomWriter& text) {
+  for (std::size_t j = 0; j < block.sampleCount; ++j) {
+    const std::uint64_t sample = block.firstSample + j;
+    const std::uint8_t* const column = block.values + j;
+    if (sample == 0 && block.firstLine == 0) text.Put(kDumpStart);
+    for (std::size_t first = 0; first < block.lineCount; first += kLinesAtOnce) {
+      const std::size_t last = std::min(block.lineCount, first + kLinesAtOnce);
+      text.Ensure(kStampRoom + (last - first) * kChangeRoom);
+      if (sample != 0) {
+        std::uint8_t changes = 0;
+        for (std::size_t i = first; i < last; ++i) {
+          changes |= column[i * block.stride] ^ column[i * block.stride - 1];
+        }
+        if (changes == 0) continue;
+        if (stamped_ != sample) {
+          stamped_ = sample;
+          *text.at++ = '#';
+          text.at = std::to_chars(text.at, text.at + 20, Tick(sample)).ptr;
+          *text.at++ = '\n';
+        }
+      }
+      // Every line's text is written; an unchanged line's is taken back.
+      char* at = text.at;
+      for (std::size_t i = first; i < last; ++i) {
+        const std::uint8_t* const value = column + i * block.stride;
+        char* const next = WriteValue(block.firstLine + i, *value, at);
+        at = sample == 0 || *value != value[-1] ? next : at;
+      }
+      text.at = at;
+    }
+    if (sample == 0 && block.EndsLines(plan_.chosenLineCount)) text.Put(kDumpEnd);
+  }
+}
+
+}  // namespace sorrelin
