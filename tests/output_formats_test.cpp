@@ -1,0 +1,245 @@
+// The csv, vcd and npy outputs read back by the tools made for them (Python's csv
+// module, NumPy, sigrok-cli, GTKWave's vcd2fst and fst2vcd), and small ones exactly.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "files.h"
+#include "test_support.h"
+
+namespace sorrelin {
+namespace {
+
+using namespace testing;  // the shared document builder and file helpers
+namespace fs = std::filesystem;
+
+// Runs a command through the shell, its output to `output`; whether it exited with 0.
+bool Shell(const std::string& command, const fs::path& output) {
+  return std::system((command + " > \"" + output.string() + "\" 2>&1").c_str()) == 0;
+}
+
+// Prints a NumPy file's type, shape and rows; or a csv file (sigrok's after its first
+// line) column after column, having checked its times.
+constexpr const char* kReader = R"(import sys
+if sys.argv[1] == 'npy':
+    import numpy
+    a = numpy.load(sys.argv[2], mmap_mode='r')
+    print(a.dtype, str(a.shape) + ''.join('\n' + ''.join(' %d' % v for v in row) for row in a))
+else:
+    import csv
+    rows = list(csv.reader(open(sys.argv[2], newline=''), strict=True))[sys.argv[1] == 'sigrok':]
+    rate = float(sys.argv[3]) if len(sys.argv) > 3 else 0
+    for i, row in enumerate(rows if rate else []):
+        t = row.pop(1)
+        assert t == 'time_s' if i == 0 else abs(float(t) - (int(row[0]) - 1) / rate) < 1e-12
+    for column in zip(*rows): print(' '.join(column))
+)";
+
+// A dump's wires at every tick up to its last time: a line per wire, its name and values.
+std::string DumpedValues(const std::string& dump) {
+  std::istringstream in(dump);
+  std::vector<std::pair<std::string, std::string>> wires;  // identifier, name
+  std::map<std::string, std::string> values;               // by identifier: " 0 1 1"
+  std::map<std::string, int> now;
+  std::uint64_t time = 0;
+  for (std::string token, type, width, id, name; in >> token;) {
+    if (token == "$var" && in >> type >> width >> id >> name) wires.emplace_back(id, name);
+    if (token[0] == '#') {
+      for (; time < std::stoull(token.substr(1)); ++time) {
+        for (const auto& wire : wires)
+          (values[wire.first] += ' ') += std::to_string(now[wire.first]);
+      }
+    } else if (token[0] == 'b' && in >> id) {
+      now[id] = std::stoi(token.substr(1), nullptr, 2);
+    } else if (token.size() > 1 && (token[0] == '0' || token[0] == '1')) {
+      now[token.substr(1)] = token[0] - '0';
+    }
+  }
+  std::string text;
+  for (const auto& [id, name] : wires) text += name + values[id] + '\n';
+  return text;
+}
+
+ConversionRequest RequestFor(const fs::path& document, Format format, const Selection& selection,
+                             std::optional<double> rate) {
+  ConversionRequest request;
+  request.pathText = Text(document);
+  request.format = format;
+  request.selection = selection;
+  request.sampleRate = rate;
+  return request;
+}
+
+struct ReadBackCase {
+  Format format;
+  std::uint64_t lines, samples;
+  int largest;  // values from 0 to this; 0: a few alternating
+  Selection selection = {};
+  std::optional<double> rate = {};
+  Way way = Way::kUsual;
+};
+
+TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
+  const ReadBackCase cases[] = {
+      {Format::kNpy, 5, 300, 255},
+      {Format::kNpy, 5, 300, 255, {{{2, 3}, {5, 5}}, 10, 200}, {}, Way::kPlainly},
+      {Format::kNpy, 3, 0, 1},
+      {Format::kCsv, 4, 50, 255, {}, 1000},
+      {Format::kCsv, 6, 100, 1, {{{1, 2}, {6, 6}}, 5, 60}, {}, Way::kPlainly},
+      {Format::kCsv, 3, 200, 255, {}, 3e6, Way::kInPieces},
+      {Format::kCsv, 2, 0, 1, {}, 1000},
+      {Format::kVcd, 16, 3000, 1, {}, 1e6},
+      {Format::kVcd, 100, 50, 1, {{{3, 99}}, 2, 49}, 1000, Way::kPlainly},
+      {Format::kVcd, 5, 400, 255, {{{2, 4}}, 50, 350}},
+      {Format::kVcd, 4, 300, 3, {}, 0.01, Way::kInPieces},
+      {Format::kVcd, 2, 9'000'000, 0},  // read back in more than one block
+  };
+  TempFolder folder;
+  WriteFile(folder / "reader.py", kReader);
+  const fs::path seen = folder / "seen", fst = folder / "doc.fst";
+  const std::string reader = " \"" + Text(folder / "reader.py") + "\" ";
+  std::string python, numpy;
+  for (const std::string candidate : {"python3", "/usr/bin/python3"}) {
+    if (python.empty() && Shell(candidate + " -c 0", seen)) python = candidate;
+    if (numpy.empty() && Shell(candidate + " -c \"import numpy\"", seen)) numpy = candidate;
+  }
+  const bool sigrok = Shell("sigrok-cli --version", seen), gtkwave = Shell("vcd2fst --help", seen);
+  if (python.empty() && !gtkwave) GTEST_SKIP() << "neither Python nor GTKWave is installed";
+  for (const ReadBackCase& c : cases) {
+    SCOPED_TRACE(std::string(ExtensionOf(c.format)) + " of " + std::to_string(c.samples));
+    std::vector<std::uint8_t> values(c.lines * c.samples);
+    std::uint32_t state = 7;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      state = state * 1103515245 + 12345;
+      const std::uint64_t sample = c.samples == 0 ? 0 : i % c.samples;  // the lines alternate
+      values[i] = c.largest != 0 ? (state >> 16) % (c.largest + 1)      // where blocks meet
+                                 : sample / 100'000 == 83 && (sample + i / c.samples) % 2 == 0;
+    }
+    TempFolder place;
+    const fs::path document = place / "doc.XMLdig";
+    const fs::path made = place / ("doc" + std::string(ExtensionOf(c.format)));
+    WriteFile(document, DocumentXml(std::to_string(c.lines), std::to_string(c.samples),
+                                    EncodeBase64(values)));
+    FakeProgress progress;
+    const ConversionRequest request = RequestFor(document, c.format, c.selection, c.rate);
+    ASSERT_EQ(RunConversion(request, progress, EnvironmentFor(c.way, 97)).kind,
+              ConversionResult::Kind::kConverted);
+    EXPECT_EQ(place.Entries(), (std::vector<std::string>{"doc.XMLdig", made.filename().string()}));
+    // The chosen values as the tools show them, line after line.
+    std::vector<std::uint64_t> lines;
+    for (const auto& range : c.selection.lines.empty() ? std::vector<Selection::Range>{{1, c.lines}}
+                                                       : c.selection.lines) {
+      for (std::uint64_t line = range.first; line <= range.last; ++line) lines.push_back(line);
+    }
+    const std::uint64_t first = c.selection.firstSample,
+                        last = c.selection.lastSample.value_or(c.samples);
+    std::string byLine, samples = "sample";
+    for (std::uint64_t s = first; s <= last; ++s) (samples += ' ') += std::to_string(s);
+    for (const std::uint64_t line : lines) {
+      if (c.format != Format::kNpy) (byLine += "line") += std::to_string(line);
+      for (std::uint64_t s = first; s <= last; ++s) {
+        (byLine += ' ') += std::to_string(values[(line - 1) * c.samples + s - 1]);
+      }
+      byLine += '\n';
+    }
+    const std::string file = '"' + made.string() + '"';
+    if (c.format == Format::kNpy && !numpy.empty()) {
+      ASSERT_TRUE(Shell(numpy + reader + "npy " + file, seen));
+      EXPECT_EQ(ReadFile(seen), "uint8 (" + std::to_string(lines.size()) + ", " +
+                                    std::to_string(last + 1 - first) + ")\n" + byLine);
+    } else if (c.format == Format::kCsv && !python.empty()) {
+      const std::string rate = c.rate ? std::to_string(*c.rate) : std::string();
+      ASSERT_TRUE(Shell(python + reader + "csv " + file + " " + rate, seen));
+      EXPECT_EQ(ReadFile(seen), samples + "\n" + byLine);
+    } else if (c.format == Format::kVcd && gtkwave) {
+      ASSERT_TRUE(Shell("vcd2fst " + file + " \"" + fst.string() + "\"", seen));
+      ASSERT_TRUE(Shell("fst2vcd \"" + fst.string() + "\"", seen));
+      EXPECT_EQ(DumpedValues(ReadFile(seen)), byLine);
+    }
+    if (c.format == Format::kVcd && sigrok && !python.empty() &&
+        c.largest == 1) {  // it reads wires of 1 bit
+      const fs::path rows = folder / "rows.csv";
+      ASSERT_TRUE(Shell("sigrok-cli -I vcd -O csv:header=false:label=channel -i " + file, rows));
+      ASSERT_TRUE(Shell(python + reader + "sigrok \"" + Text(rows) + "\"", seen));
+      EXPECT_EQ(ReadFile(seen), byLine);
+    }
+  }
+}
+
+struct ExactCase {
+  Format format;
+  int samples;          // of 4 lines, or of 2 when 0
+  std::string outcome;  // a dump's without its $date line
+  Selection selection = {};
+  std::optional<double> rate = {};
+  bool spillOnFullDisk = false;
+};
+
+TEST(OutputFormats, WriteSmallOutputsExactly) {
+  TempFolder folder;
+  const std::vector<std::uint8_t> values = {1, 0,   1,   1, 0, 0, 1, 0,   1, 1,  //
+                                            0, 0,   0,   0, 0, 0, 0, 0,   0, 1,  //
+                                            5, 200, 200, 0, 3, 3, 3, 255, 1, 0,  //
+                                            1, 1,   1,   1, 1, 1, 1, 1,   1, 1};
+  const std::string head =
+      "table $version Sorrelin 1.00 $end\n$comment Converted from \"a \\x24end.XMLdig\": ";
+  const std::string vars =
+      " $end\n$scope module sorrelin $end\n$var wire 1 ! line1 $end\n$var wire ";
+  const std::string definitions = " $end\n$upscope $end\n$enddefinitions $end\n#0\n";
+  const std::string vcd =
+      head +
+      "3 of 4 lines, 5 of 10 samples from sample 2, 3000000 samples per second"
+      " $end\n$timescale 100 ns" +
+      vars + "8 \" line3 $end\n$var wire 1 # line4" + definitions +
+      "$dumpvars\n0!\nb11001000 \"\n1#\n$end\n#3\n1!\n#7\nb0 \"\n#10\n0!\nb11 \"\n#17\n";
+  const std::string emptyVcd = head +
+                               "2 of 2 lines, 0 of 0 samples from sample 1, sample rate unknown:"
+                               " a tick is a sample $end\n$timescale 1 s" +
+                               vars + "1 \" line2" + definitions;
+  const std::string csv =
+      "table sample,time_s,line1,line3\r\n8,0.007,0,255\r\n9,0.008,1,1\r\n10,0.009,1,0\r\n";
+  const std::string full = "error 1009: not enough free space in \"" + Text(folder.path()) +
+                           "\" for the 4 x 10 values kept while converting";
+  const std::string npy = std::string("table \x93NUMPY\x01\x00\x76\x00", 16) +
+                          "{'descr': '|u1', 'fortran_order': False, 'shape': (2, 3), }" +
+                          std::string(58, ' ') + "\n" + std::string("\0\0\0\3\3\3", 6);
+  const ExactCase cases[] = {
+      {Format::kVcd, 10, vcd, {{{1, 1}, {3, 4}}, 2, 6}, 3e6},
+      {Format::kVcd, 0, emptyVcd},
+      {Format::kCsv, 10, csv, {{{1, 1}, {3, 3}}, 8, {}}, 1000},
+      {Format::kNpy, 10, npy, {{{2, 3}}, 5, 7}},
+      {Format::kCsv, 10, full, {}, {}, true},
+  };
+  const fs::path document = folder / "a $end.XMLdig";  // a '$' in the dump's comment
+  for (const ExactCase& c : cases) {
+    SCOPED_TRACE(std::string(ExtensionOf(c.format)) + " of " + std::to_string(c.samples));
+    if (c.spillOnFullDisk && !fs::exists("/dev/full")) continue;
+    const std::vector<std::uint8_t> none;
+    WriteFile(document, DocumentXml(c.samples ? "4" : "2", std::to_string(c.samples),
+                                    EncodeBase64(c.samples ? values : none)));
+    ConversionEnvironment environment;
+    int made = 0;  // the second temporary file keeps the values
+    if (c.spillOnFullDisk) {
+      environment.temporaryFiles = [&made](const fs::path& place) {
+        return ++made == 2 ? TemporaryFile{OpenFile("/dev/full", "w+b"), {}}
+                           : CreateTemporaryFile(place);
+      };
+    }
+    FakeProgress progress;
+    std::string outcome = ConversionOutcome(RequestFor(document, c.format, c.selection, c.rate),
+                                            progress, environment);
+    if (outcome.starts_with("table $date")) {
+      const std::size_t end = outcome.find('\n');
+      EXPECT_TRUE(std::regex_match(outcome.substr(6, end - 6),
+                                   std::regex(R"(\$date \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ \$end)")));
+      outcome.erase(6, end - 5);
+    }
+    EXPECT_EQ(outcome, c.outcome);
+  }
+}
+
+}  // namespace
+}  // namespace sorrelin
