@@ -2,8 +2,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <iostream>
-#include <map>
 
 #include "option_values.h"
 
@@ -83,12 +83,16 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   app.set_help_flag("-h,--help");
   app.set_version_flag("-v,--version", std::string(kProgram) + " " + SORRELIN_VERSION);
   CommandLineOptions options;
-  const std::map<std::string, Format> formats = {{"table", Format::kTable},
-                                                 {"csv", Format::kCsv},
-                                                 {"vcd", Format::kVcd},
-                                                 {"npy", Format::kNpy}};
-  app.add_option("-f,--format", options.format)
-      ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
+  std::string format = "table";
+  app.add_option("-f,--format", format)
+      ->transform([](std::string name) {
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return name;
+      })
+      ->check([](const std::string& name) {
+        return FormatNamed(name) ? std::string()
+                                 : "not a format: " + name + " (table, csv, vcd or npy)";
+      });
   std::string lines, samples, rate, output, folder;
   auto* lineOption = app.add_option("-l,--lines", lines);
   auto* sampleOption = app.add_option("-s,--samples", samples);
@@ -116,6 +120,7 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   } catch (const BadOptionValue& error) {
     return {std::nullopt, UsageError(error.what())};
   }
+  options.format = *FormatNamed(format);
   if (*outputOption)
     options.output = {output == "-" ? OutputPlace::Kind::kStandardOutput : OutputPlace::Kind::kFile,
                       output};

@@ -40,19 +40,6 @@ class CommandLineProgress : public ConversionProgress {
 // A document's name in a line of its own: escaped, and "" when empty.
 std::string Shown(const std::string& path) { return path.empty() ? "\"\"" : Escaped(path); }
 
-const char* FormatName(Format format) {
-  switch (format) {
-    case Format::kCsv:
-      return "csv";
-    case Format::kVcd:
-      return "vcd";
-    case Format::kNpy:
-      return "npy";
-    default:
-      return "table";
-  }
-}
-
 void Report(const std::string& path, const std::string& what) {
   std::cerr << kProgram << ": " << Shown(path) << ": " << what << '\n';
 }
@@ -95,8 +82,8 @@ bool Convert(const ConversionRequest& request, const CommandLineOptions& options
   if (options.info && result.kind == ConversionResult::Kind::kConverted) {
     const ConversionFigures& figures = result.figures;
     std::cout << Shown(request.pathText) << ": " << figures.lines << " lines, " << figures.samples
-              << " samples, " << figures.dataBytes << " bytes of data; "
-              << FormatName(request.format) << " " << figures.outputBytes << " bytes\n";
+              << " samples, " << figures.dataBytes << " bytes of data; " << NameOf(request.format)
+              << " " << figures.outputBytes << " bytes\n";
   }
   return true;
 }

@@ -9,8 +9,14 @@
 namespace sorrelin {
 namespace {
 
-// Beside the output, or beside the document when nothing is written.
+// Beside the output, in the temporary folder for standard output, or beside the
+// document when nothing is written.
 std::filesystem::path SpillFolder(const ConversionRequest& request) {
+  std::error_code error;
+  if (request.output.kind == OutputPlace::Kind::kStandardOutput) {
+    auto folder = std::filesystem::temp_directory_path(error);
+    if (!error) return folder;
+  }
   const std::string output = OutputPathOf(request);
   auto folder = PathFromText(output.empty() ? request.pathText : output).parent_path();
   return folder.empty() ? std::filesystem::path(".") : folder;
@@ -21,7 +27,7 @@ std::filesystem::path SpillFolder(const ConversionRequest& request) {
 ConversionOutput::ConversionOutput(const ConversionRequest& request, const DocumentValues& counts,
                                    std::optional<FileIdentity> document,
                                    const TemporaryFileFactory& temporaryFiles, Outcome& outcome)
-    : outcome_(outcome) {
+    : outcome_(outcome), noun_(request.format == Format::kTable ? "table" : "output") {
   try {
     Open(request, document, temporaryFiles);
   } catch (const ConversionError& error) {
@@ -55,8 +61,12 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
       stream_->StopWriting();
     }
   }
-  format_->Begin();
   router_ = std::make_unique<DataRouter>(plan_, *format_);
+  try {
+    format_->Begin();
+  } catch (const ConversionError& error) {
+    ReportFormatFault(error);
+  }
 }
 
 ConversionOutput::~ConversionOutput() = default;
@@ -86,7 +96,20 @@ void ConversionOutput::Open(const ConversionRequest& request, std::optional<File
 }
 
 void ConversionOutput::Take(std::span<const std::uint8_t> bytes) {
-  if (router_) router_->Take(bytes);
+  if (!router_) return;
+  if (formatFailed_) return router_->Skip(bytes.size());
+  try {
+    router_->Take(bytes);
+  } catch (const ConversionError& error) {
+    ReportFormatFault(error);
+  }
+}
+
+// A format's own fault, as of the file it keeps values in: ranked as the output's.
+void ConversionOutput::ReportFormatFault(const ConversionError& error) {
+  outcome_.Report(
+      error.Kind() == ErrorNumber::kNotEnoughSpace ? Stage::kFreeSpace : Stage::kWriting, error);
+  formatFailed_ = true;
 }
 
 void ConversionOutput::Finish() {
@@ -104,7 +127,13 @@ void ConversionOutput::Finish() {
                             counted(plan_.samples, "sample") + " need " + bytes +
                             " bytes, the data holds " + std::to_string(router_->Received())));
   }
-  format_->End();
+  if (!formatFailed_) {
+    try {
+      format_->End();
+    } catch (const ConversionError& error) {
+      ReportFormatFault(error);
+    }
+  }
   ReportWriteFault(stream_->Finish());
 }
 
@@ -129,7 +158,7 @@ void ConversionOutput::ReportWriteFault(std::exception_ptr fault) {
 void ConversionOutput::ReportDiskFull() {
   if (target_) target_->Discard();  // the free space told is what the disk has without it
   const auto folder = path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
-  outcome_.Report(Stage::kFreeSpace, NotEnoughSpace(folder, pathText_, stream_->Size()));
+  outcome_.Report(Stage::kFreeSpace, NotEnoughSpace(folder, pathText_, noun_, stream_->Size()));
 }
 
 ConversionFigures ConversionOutput::Figures() const {

@@ -44,8 +44,10 @@ class ConversionOutput : public DataSink {
             const TemporaryFileFactory& temporaryFiles);
   void ReportWriteFault(std::exception_ptr fault);
   void ReportDiskFull();
+  void ReportFormatFault(const ConversionError& error);
 
   Outcome& outcome_;
+  std::string noun_;  // what the output is called in messages
   std::filesystem::path path_;
   std::string pathText_;
   std::unique_ptr<OutputTarget> target_;
@@ -54,6 +56,7 @@ class ConversionOutput : public DataSink {
   std::unique_ptr<OutputStream> stream_;  // after target_: it writes to it until it ends
   std::unique_ptr<OutputFormat> format_;
   std::unique_ptr<DataRouter> router_;  // null when no output is made
+  bool formatFailed_ = false;           // the format's own file failed: values are counted
 };
 
 }  // namespace sorrelin

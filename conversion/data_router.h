@@ -15,6 +15,8 @@ class DataRouter : public DataSink {
  public:
   DataRouter(const DataPlan& plan, OutputFormat& format);
   void Take(std::span<const std::uint8_t> bytes) override;
+  // Counts bytes without handing them to the format.
+  void Skip(std::uint64_t bytes) noexcept { received_ += bytes; }
   // Bytes of data received, those left out included.
   std::uint64_t Received() const noexcept { return received_; }
   bool Complete() const noexcept { return !plan_.neededOverflows && received_ >= plan_.needed; }

@@ -44,6 +44,9 @@ struct FormatSettings {
 
 // The output file's extension: ".txt", ".csv", ".vcd" or ".npy".
 std::string_view ExtensionOf(Format format);
+// The format's name: "table", "csv", "vcd" or "npy"; and the format of a name.
+std::string_view NameOf(Format format);
+std::optional<Format> FormatNamed(std::string_view name);
 
 std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& plan,
                                                OutputStream& out, const FormatSettings& settings);

@@ -6,18 +6,36 @@
 
 namespace sorrelin {
 
-std::string_view ExtensionOf(Format format) {
-  switch (format) {
-    case Format::kCsv:
-      return ".csv";
-    case Format::kVcd:
-      return ".vcd";
-    case Format::kNpy:
-      return ".npy";
-    case Format::kTable:
-      break;
+namespace {
+
+struct FormatNames {
+  Format format;
+  std::string_view name;
+  std::string_view extension;
+};
+constexpr FormatNames kFormats[] = {{Format::kTable, "table", ".txt"},
+                                    {Format::kCsv, "csv", ".csv"},
+                                    {Format::kVcd, "vcd", ".vcd"},
+                                    {Format::kNpy, "npy", ".npy"}};
+
+const FormatNames& NamesOf(Format format) {
+  for (const FormatNames& names : kFormats) {
+    if (names.format == format) return names;
   }
-  return ".txt";
+  return kFormats[0];
+}
+
+}  // namespace
+
+std::string_view ExtensionOf(Format format) { return NamesOf(format).extension; }
+
+std::string_view NameOf(Format format) { return NamesOf(format).name; }
+
+std::optional<Format> FormatNamed(std::string_view name) {
+  for (const FormatNames& names : kFormats) {
+    if (names.name == name) return names.format;
+  }
+  return std::nullopt;
 }
 
 std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& plan,

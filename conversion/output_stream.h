@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -53,6 +54,34 @@ class OutputStream {
   char* end_ = nullptr;        // where the block's room ends
   std::uint64_t counted_ = 0;  // bytes before block_
   std::exception_ptr fault_;
+};
+
+// Text written straight into a stream's room, taken 64 KiB at a time: how the formats
+// that read a spill back write what they make of it.
+class RoomWriter {
+ public:
+  explicit RoomWriter(OutputStream& out) : out_(out) {}
+  ~RoomWriter() { out_.Wrote(static_cast<std::size_t>(at - start_)); }
+  RoomWriter(const RoomWriter&) = delete;
+  RoomWriter& operator=(const RoomWriter&) = delete;
+  // Makes room for `bytes`, at most OutputStream::kLargestRoom, at `at`.
+  void Ensure(std::size_t bytes) {
+    if (static_cast<std::size_t>(end_ - at) >= bytes) return;
+    out_.Wrote(static_cast<std::size_t>(at - start_));
+    start_ = at = out_.Room(OutputStream::kLargestRoom);
+    end_ = at + OutputStream::kLargestRoom;
+  }
+  void Put(std::string_view text) {
+    Ensure(text.size());
+    at = std::copy(text.begin(), text.end(), at);
+  }
+
+  char* at = nullptr;  // where the next text goes
+
+ private:
+  OutputStream& out_;
+  char* start_ = nullptr;
+  char* end_ = nullptr;
 };
 
 }  // namespace sorrelin

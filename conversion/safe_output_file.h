@@ -48,8 +48,8 @@ class SafeOutputFile : public OutputTarget {
 };
 
 // The error for an output of `bytes` that does not fit in `folder`, with the free
-// space there now when it is less.
+// space there now when it is less; `noun` names the output ("table").
 ConversionError NotEnoughSpace(const std::filesystem::path& folder, const std::string& targetText,
-                               std::uint64_t bytes);
+                               const std::string& noun, std::uint64_t bytes);
 
 }  // namespace sorrelin
