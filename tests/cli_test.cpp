@@ -114,7 +114,9 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"-f npy -o - x", 2, "sorrelin-convert: npy cannot go to standard output\n", tryHelp},
       {"-o a b c", 2, "sorrelin-convert: --output takes one PATH only\n", tryHelp},
       {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...\n", "\n"},
-      {"-- " + Arg(folder / "-x.XMLdig"), 0, "", ""}};
+      {"-- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
+      {"-s 2- -- " + Arg(folder / "-x.XMLdig"), 1, "sorrelin-convert: " + Text(folder / "-x.XMLdig"),
+       ": error 1011: sample 2 is outside the document's 1 sample\n"}};
   for (const auto& [arguments, status, start, end] : cases) {
     const Outcome outcome = RunConvert(folder, arguments);
     const std::string& shown = status == 0 ? outcome.out : outcome.err;  // the other stays empty
