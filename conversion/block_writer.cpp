@@ -7,17 +7,20 @@ namespace sorrelin {
 BlockWriter::BlockWriter(OutputTarget& target, std::size_t blockSize) : target_(target) {
   for (auto& block : blocks_) block = std::make_unique_for_overwrite<char[]>(blockSize);
   try {
-    thread_ = std::jthread([this](std::stop_token stop) { WriteBlocks(stop); });
+    thread_ = std::jthread([this] { WriteBlocks(); });
   } catch (const std::system_error&) {
     // No thread: Hand writes each block itself.
   }
 }
 
 BlockWriter::~BlockWriter() {
-  if (thread_.joinable()) {
-    thread_.request_stop();
-    thread_.join();
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
   }
+  changed_.notify_all();
+  thread_.join();
 }
 
 void BlockWriter::Write(const char* bytes, std::size_t size) noexcept {
@@ -57,9 +60,11 @@ std::exception_ptr BlockWriter::Fault() {
   return fault_;
 }
 
-void BlockWriter::WriteBlocks(std::stop_token stop) {
+void BlockWriter::WriteBlocks() {
   std::unique_lock lock(mutex_);
-  while (changed_.wait(lock, stop, [this] { return pending_ != nullptr; })) {
+  for (;;) {
+    changed_.wait(lock, [this] { return ending_ || pending_ != nullptr; });
+    if (pending_ == nullptr) return;  // ending, and nothing left to write
     const char* block = pending_;
     const std::size_t size = pendingSize_;
     const bool failed = fault_ != nullptr;

@@ -33,7 +33,7 @@ class BlockWriter {
 
  private:
   void Write(const char* bytes, std::size_t size) noexcept;
-  void WriteBlocks(std::stop_token stop);
+  void WriteBlocks();
 
   OutputTarget& target_;
   std::unique_ptr<char[]> blocks_[2];
@@ -41,8 +41,9 @@ class BlockWriter {
   const char* pending_ = nullptr;  // handed over, not yet written
   std::size_t pendingSize_ = 0;
   std::exception_ptr fault_;
+  bool ending_ = false;
   std::mutex mutex_;
-  std::condition_variable_any changed_;
+  std::condition_variable changed_;
   std::jthread thread_;  // last: it ends before the rest goes
 };
 

@@ -42,8 +42,9 @@ Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
   // them. The line goes as wide text, so paths outside the ANSI code page survive.
   const int status = ::_wsystem(PathFromText("\"" + command + "\"").c_str());
   Outcome outcome{status, ReadFile(out), ReadFile(err)};
-  // Standard output and error are text streams on Windows: lines end in CR LF.
-  for (std::string* text : {&outcome.out, &outcome.err}) std::erase(*text, '\r');
+  // Standard error is a text stream on Windows: its lines end in CR LF. Standard output
+  // carries outputs' bytes as they are, and text lines with CR LF (see TextLine).
+  std::erase(outcome.err, '\r');
 #else
   const int status = std::system(command.c_str());
   Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
@@ -53,6 +54,14 @@ Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
 }
 
 std::string Arg(const std::filesystem::path& path) { return Quoted(Text(path)); }
+// A line of text on standard output, as the system ends it.
+std::string TextLine(const std::string& text) {
+#ifdef _WIN32
+  return text + "\r\n";
+#else
+  return text + "\n";
+#endif
+}
 // A failure line on standard error.
 std::string Line(const fs::path& path, const std::string& failure) {
   return "sorrelin-convert: " + Text(path) + ": " + failure + "\n";
@@ -103,8 +112,8 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
   const std::vector<std::tuple<std::string, int, std::string, std::string>> cases = {
       {"", 2, "sorrelin-convert: missing PATH\n", tryHelp},
       {"--no-such-option x", 2, "sorrelin-convert: ", tryHelp},
-      {"--version", 0, "sorrelin-convert 1.00\n", "\n"},
-      {"-v", 0, "sorrelin-convert 1.00\n", "\n"},
+      {"--version", 0, "sorrelin-convert 1.00", "\n"},
+      {"-v", 0, "sorrelin-convert 1.00", "\n"},
       {"--quiet=yes x", 2, "sorrelin-convert: ", tryHelp},
       {"--lines 2-1 x", 2, "sorrelin-convert: a range of lines runs backwards: \"2-1\"\n", tryHelp},
       {"--samples 0- x", 2, "sorrelin-convert: a sample must be a number from 1: \"0\"\n", tryHelp},
@@ -113,9 +122,10 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"-", 2, "sorrelin-convert: PATH - (standard input) needs --output\n", tryHelp},
       {"-f npy -o - x", 2, "sorrelin-convert: npy cannot go to standard output\n", tryHelp},
       {"-o a b c", 2, "sorrelin-convert: --output takes one PATH only\n", tryHelp},
-      {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...\n", "\n"},
+      {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...", "\n"},
       {"-- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
-      {"-s 2- -- " + Arg(folder / "-x.XMLdig"), 1, "sorrelin-convert: " + Text(folder / "-x.XMLdig"),
+      {"-s 2- -- " + Arg(folder / "-x.XMLdig"), 1,
+       "sorrelin-convert: " + Text(folder / "-x.XMLdig"),
        ": error 1011: sample 2 is outside the document's 1 sample\n"}};
   for (const auto& [arguments, status, start, end] : cases) {
     const Outcome outcome = RunConvert(folder, arguments);
@@ -151,8 +161,9 @@ TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
        folder / "a.txt", "earlier"},
       {"-n -q " + a, "", "", folder / "a.txt", "earlier"},
       {"-i -l 2-3 " + a,
-       Text(folder / "a.XMLdig") + ": 3 lines, 2 samples, 6 bytes of data; table 12 bytes\n", "",
-       folder / "a.txt", "earlier"},
+       TextLine(Text(folder / "a.XMLdig") +
+                ": 3 lines, 2 samples, 6 bytes of data; table 12 bytes"),
+       "", folder / "a.txt", "earlier"},
       {"-o " + Arg(folder / "in.txt") + " - <" + a, "", "", folder / "in.txt",
        "1,2,\r\n3,4,\r\n5,6,\r\n"},
       // Two documents with one output: the last one's table stays.
@@ -224,10 +235,10 @@ TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
     while (data.size() < values / 3 * 4u) data += group;
     WriteFile(folder / "run.XMLdig", DocumentXml("1", std::to_string(values), data));
     // What the program said and left is read back below; the script's own status says nothing.
-    [[maybe_unused]] const int status =
-        std::system(("unshare -rm sh -c 'mount -t tmpfs -o size=" + size + script + "' sh '" +
-                     Text(disk) + "' '" + Text(folder.path()) + "' '" + SORRELIN_CONVERT + "' " + limit)
-                        .c_str());
+    [[maybe_unused]] const int status = std::system(
+        ("unshare -rm sh -c 'mount -t tmpfs -o size=" + size + script + "' sh '" + Text(disk) +
+         "' '" + Text(folder.path()) + "' '" + SORRELIN_CONVERT + "' " + limit)
+            .c_str());
     EXPECT_EQ(ReadFile(folder / "err"), Line(disk / "run.XMLdig", error));
     EXPECT_EQ(ReadFile(folder / "entries"), "run.XMLdig\nrun.txt\n");
     EXPECT_EQ(ReadFile(folder / "after"), "earlier");
