@@ -108,6 +108,10 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
 TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
   TempFolder folder;
   WriteFile(folder / "-x.XMLdig", DocumentXml("1", "1", "AQ=="));
+  // Not well-formed after long MIME data: read from a pipe, the fault is placed exactly too.
+  const std::string late =
+      DocumentXml("3", "400000", EncodeBase64(std::vector<std::uint8_t>(1'200'000)));
+  WriteFile(folder / "late.XMLdig", late.substr(0, late.size() - 5));
   const std::string tryHelp = "Try 'sorrelin-convert --help' for more information.\n";
   const std::vector<std::tuple<std::string, int, std::string, std::string>> cases = {
       {"", 2, "sorrelin-convert: missing PATH\n", tryHelp},
@@ -124,6 +128,8 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"-o a b c", 2, "sorrelin-convert: --output takes one PATH only\n", tryHelp},
       {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...", "\n"},
       {"-- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
+      {"-o " + Arg(folder / "late.txt") + " - <" + Arg(folder / "late.XMLdig"), 1,
+       "sorrelin-convert: -: Error: unclosed token at line 21055, column 31\n", ""},
       {"-s 2- -- " + Arg(folder / "-x.XMLdig"), 1,
        "sorrelin-convert: " + Text(folder / "-x.XMLdig"),
        ": error 1011: sample 2 is outside the document's 1 sample\n"}};
