@@ -7,30 +7,10 @@
 #include <limits>
 #include <string>
 
+#include "table_format.h"
+
 namespace sorrelin {
 namespace {
-
-// ",0" .. ",255" in four bytes, with the length.
-struct CellText {
-  char text[4];
-  std::uint8_t length;
-};
-
-constexpr std::array<CellText, 256> MakeCellTexts() {
-  std::array<CellText, 256> table{};
-  for (int value = 0; value < 256; ++value) {
-    CellText& cell = table[value];
-    int n = 0;
-    cell.text[n++] = ',';
-    if (value >= 100) cell.text[n++] = static_cast<char>('0' + value / 100);
-    if (value >= 10) cell.text[n++] = static_cast<char>('0' + value / 10 % 10);
-    cell.text[n++] = static_cast<char>('0' + value % 10);
-    cell.length = static_cast<std::uint8_t>(n);
-  }
-  return table;
-}
-
-constexpr std::array<CellText, 256> kCellTexts = MakeCellTexts();
 
 // A row's number and time: 20 digits, a comma, and at most 24 characters of time.
 constexpr std::size_t kRowStartRoom = 64;
@@ -101,25 +81,27 @@ void CsvFormat::End() {
         text.Ensure(kRowStartRoom);
         const std::uint64_t sample = plan_.firstSample + block.firstSample + j + 1;
         text.at = std::to_chars(text.at, text.at + 20, sample).ptr;
+        *text.at++ = ',';
         if (settings_.sampleRate) {
-          *text.at++ = ',';
           const double time = static_cast<double>(sample - 1) / *settings_.sampleRate;
           text.at = std::to_chars(text.at, text.at + 32, time, std::chars_format::general, 12).ptr;
+          *text.at++ = ',';
         }
       }
       for (std::size_t first = 0; first < block.lineCount; first += kCellsAtOnce) {
         const std::size_t last = std::min(block.lineCount, first + kCellsAtOnce);
         text.Ensure(4 * (last - first));
         for (std::size_t i = first; i < last; ++i) {
-          const CellText& cell = kCellTexts[block.values[i * block.stride + j]];
+          const ValueText& cell = kValueTexts[block.values[i * block.stride + j]];
           std::memcpy(text.at, cell.text, 4);
           text.at += cell.length;
         }
       }
       if (block.EndsLines(lines)) {
-        text.Ensure(2);
-        std::memcpy(text.at, "\r\n", 2);
-        text.at += 2;
+        // The row's last comma, just written in this room, becomes its CR.
+        text.at[-1] = '\r';
+        text.Ensure(1);
+        *text.at++ = '\n';
       }
     }
   });
