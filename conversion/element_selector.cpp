@@ -25,13 +25,12 @@ ElementSelector::Node ElementSelector::ChildOf(Node parent, std::string_view nam
   return Node::kOther;
 }
 
-ElementSelector::Capture ElementSelector::Start(std::string_view name) {
+bool ElementSelector::Start(std::string_view name) {
   ++depth_;
-  if (knownDepth_ + 1 != depth_ || knownDepth_ >= kMaxKnownDepth) return capture_;
+  if (knownDepth_ + 1 != depth_ || knownDepth_ >= kMaxKnownDepth) return false;
   const Node node = ChildOf(known_[knownDepth_], name);
-  if (node == Node::kOther) return capture_;
+  if (node == Node::kOther) return false;
   known_[++knownDepth_] = node;
-  if (capture_ != Capture::kNone) return capture_;
   if (node == Node::kNumLines && !lineCount_) {
     lineCount_.emplace();
     capture_ = Capture::kLineCount;
@@ -42,17 +41,16 @@ ElementSelector::Capture ElementSelector::Start(std::string_view name) {
     dataFound_ = true;
     capture_ = Capture::kData;
   }
-  if (capture_ != Capture::kNone) captureDepth_ = depth_;
-  return capture_;
+  return capture_ == Capture::kData;
 }
 
 bool ElementSelector::End() {
   bool dataEnded = false;
-  if (capture_ != Capture::kNone && depth_ == captureDepth_) {
+  if (knownDepth_ == depth_) {
     dataEnded = capture_ == Capture::kData;
     capture_ = Capture::kNone;
+    --knownDepth_;
   }
-  if (knownDepth_ == depth_) --knownDepth_;
   --depth_;
   return dataEnded;
 }

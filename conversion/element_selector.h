@@ -22,8 +22,8 @@ class ElementSelector {
  public:
   enum class Capture : std::uint8_t { kNone, kLineCount, kSampleCount, kData };
 
-  // An element starts; returns what is captured from now on (kData: the data begins).
-  Capture Start(std::string_view name);
+  // An element starts; returns true when it is the data's.
+  bool Start(std::string_view name);
   // The innermost element ends; returns true when it was the data's.
   bool End();
   // Text inside the innermost element; kept when a count is being captured.
@@ -59,8 +59,7 @@ class ElementSelector {
   std::size_t depth_ = 0;
   std::size_t knownDepth_ = 0;  // open elements that are on a path, from the root
   std::array<Node, kMaxKnownDepth + 1> known_{Node::kDocument};
-  Capture capture_ = Capture::kNone;
-  std::size_t captureDepth_ = 0;
+  Capture capture_ = Capture::kNone;  // of the innermost known element, which ends it
   std::optional<std::string> lineCount_;
   std::optional<std::string> sampleCount_;
   bool dataFound_ = false;

@@ -143,11 +143,12 @@ std::string XmlPass::FailureReason() const {
          std::to_string(XML_GetCurrentColumnNumber(p) + 1);
 }
 
-// UTF-16 shows in the first two bytes: a byte-order mark or a zero byte.
+// UTF-16 shows in the first two bytes: a zero byte or a byte-order mark, whose bytes
+// are never among the first two of a well-formed ASCII-compatible document.
 void XmlPass::NoteFirstBytes(const char* bytes, std::size_t count) {
   for (std::size_t i = 0; i < count && firstBytesSeen_ < 2; ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    if (byte == 0 || (firstBytesSeen_ == 0 && (byte == 0xFE || byte == 0xFF))) asciiBytes_ = false;
+    if (byte == 0 || byte == 0xFE || byte == 0xFF) asciiBytes_ = false;
     ++firstBytesSeen_;
   }
 }
@@ -170,8 +171,7 @@ void XmlPass::PassData() {
 }
 
 void XmlPass::Start(const char* name) {
-  if (selector_.DataFound()) return void(selector_.Start(name));
-  if (selector_.Start(name) != ElementSelector::Capture::kData) return;
+  if (!selector_.Start(name)) return;
   // The counts, when read, are complete: they lie outside the data's element.
   sink_ = &client_.DataBegins(Result(DocumentRead::End::kRead).values);
   decoder_.emplace(decoded_);
