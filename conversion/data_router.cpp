@@ -1,13 +1,14 @@
 #include "data_router.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace sorrelin {
 
-DataRouter::DataRouter(const DataPlan& plan, OutputFormat& format) : plan_(plan), format_(format) {}
-
-bool DataRouter::LineChosen() const noexcept {
-  return span_ < plan_.chosenLines.size() && plan_.chosenLines[span_].begin <= line_;
+DataRouter::DataRouter(const DataPlan& plan, OutputFormat& format)
+    : plan_(plan), format_(format), spans_(plan.chosenLines) {
+  constexpr auto kNever = std::numeric_limits<std::uint64_t>::max();
+  spans_.push_back({kNever, kNever});
 }
 
 void DataRouter::Take(std::span<const std::uint8_t> bytes) {
@@ -35,7 +36,7 @@ void DataRouter::Take(std::span<const std::uint8_t> bytes) {
       if (LineChosen()) format_.EndLine();
       column_ = 0;
       ++line_;
-      if (span_ < plan_.chosenLines.size() && line_ == plan_.chosenLines[span_].end) ++span_;
+      if (line_ == spans_[span_].end) ++span_;
     }
   }
 }

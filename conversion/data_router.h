@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "data_plan.h"
 #include "document_reader.h"
@@ -22,14 +23,15 @@ class DataRouter : public DataSink {
   bool Complete() const noexcept { return !plan_.neededOverflows && received_ >= plan_.needed; }
 
  private:
-  bool LineChosen() const noexcept;
+  bool LineChosen() const noexcept { return spans_[span_].begin <= line_; }
 
   const DataPlan& plan_;
   OutputFormat& format_;
+  std::vector<DataPlan::LineSpan> spans_;  // the chosen lines, then one past every line
   std::uint64_t received_ = 0;
   std::uint64_t line_ = 0;    // the line under way, from 0
   std::uint64_t column_ = 0;  // its next sample, from 0
-  std::size_t span_ = 0;      // the first chosen span not yet behind line_
+  std::size_t span_ = 0;      // the first span not yet behind line_
 };
 
 }  // namespace sorrelin
