@@ -55,8 +55,7 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
   if (target_ && !diskFull_) {
     try {
       target_->Reserve(format_->SmallestSize());
-    } catch (const ConversionError& error) {
-      if (error.Kind() != ErrorNumber::kNotEnoughSpace) throw;
+    } catch (const ConversionError&) {  // Reserve fails only for want of space
       diskFull_ = true;
       stream_->StopWriting();
     }
@@ -162,8 +161,7 @@ void ConversionOutput::ReportDiskFull() {
 }
 
 ConversionFigures ConversionOutput::Figures() const {
-  return {plan_.lines, plan_.samples, router_ ? router_->Received() : 0,
-          stream_ ? stream_->Size() : 0};
+  return {plan_.lines, plan_.samples, router_->Received(), stream_->Size()};
 }
 
 bool ConversionOutput::Commit(const std::function<bool()>& proceed) {

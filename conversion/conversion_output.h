@@ -34,7 +34,7 @@ class ConversionOutput : public DataSink {
   void Take(std::span<const std::uint8_t> bytes) override;
   // The data has ended: the output is complete, or its faults are reported.
   void Finish();
-  // The counts, the data's length and the output's size, once finished.
+  // The counts, the data's length and the output's size, once finished without a fault.
   ConversionFigures Figures() const;
   // Puts the output in place unless `proceed`, asked last, says no; false when it is not.
   bool Commit(const std::function<bool()>& proceed);
