@@ -15,10 +15,13 @@
 #include "base64_decoder.h"
 #include "command_line_arguments.h"
 #include "data_plan.h"
+#include "data_router.h"
 #include "files.h"
 #include "interrupt_signals.h"
+#include "output_format.h"
 #include "output_path.h"
 #include "safe_output_file.h"
+#include "temporary_file.h"
 #include "terminal.h"
 #include "test_support.h"
 #include "xml_pass.h"
@@ -64,6 +67,7 @@ TEST(TextRules, OutputNamesAndCounts) {
             "error 1005: no output path: the input path is empty");
   // Counts: decimal integers within 64 bits, with a sign and white space around.
   EXPECT_EQ(ReadCount(" +30\r\n", "count"), 30);
+  EXPECT_EQ(ReadCount(std::string_view("304").substr(0, 2), "count"), 30);  // not read beyond
   for (const std::string text : {"", "+-3", "+", "3 4"}) {
     EXPECT_EQ(ErrorOf([&] { ReadCount(text, "count"); }),
               "error 1007: count is not a number: \"" + text + "\"");
@@ -89,7 +93,30 @@ TEST(SafeOutputFile, RefusesOutputsThatCannotBeWrittenAndNamesTheCause) {
   EXPECT_EQ(RenameReplacing(folder / "missing.txt", folder / "renamed.txt"),
             std::errc::no_such_file_or_directory);
   EXPECT_EQ(ReadFile(folder / "kept.txt"), "kept");
+  // Reading back past a file's end fails, and says why.
+  char bytes[8];
+  EXPECT_TRUE(!ReadAt(OpenFile(folder / "kept.txt", "rb").get(), 2, bytes, 3) && errno == EIO);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"kept.txt", "table.txt"}));
+}
+
+// The space checked first is the size of the output of zeros: more would refuse a disk
+// that has room, less would fill it before the error.
+TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
+  TempFolder folder;
+  for (const Format format : {Format::kTable, Format::kCsv, Format::kVcd, Format::kNpy}) {
+    for (const auto& [lines, samples] : {std::pair{"1", "1"}, {"2", "300"}, {"3", "0"}}) {
+      const DataPlan plan = PlanData(lines, samples);
+      OutputStream out(nullptr);
+      const auto made =
+          MakeOutputFormat(format, plan, out, {{}, "d.XMLdig", folder.path(), CreateTemporaryFile});
+      DataRouter router(plan, *made);
+      made->Begin();
+      router.Take(std::vector<std::uint8_t>(plan.needed));
+      made->End();
+      EXPECT_EQ(out.Size(), made->SmallestSize())
+          << NameOf(format) << " " << lines << "x" << samples;
+    }
+  }
 }
 
 // The bytes as "1 2 3", or the fault; text fed whole, or one character at a time.
