@@ -1,8 +1,9 @@
 // The core's parts on their own (the output name rule, count texts, outputs that
 // cannot be written, the Base64 decoder's faults, the reader's choice of decoding
-// beside the parser, the platform file) and faults of the machine (outputs the user
-// may not write, file watchers, a read error). A full disk is tried
-// through the command line, where the program's handling of a size limit takes part.
+// beside the parser, the formats' smallest sizes, the platform file) and faults of the
+// machine (outputs the user may not write, taken temporary names, a full quota, file
+// watchers, a read error). A full disk is tried through the command line, where the
+// program's handling of a size limit takes part.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -48,6 +49,38 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     return nullptr;
   }
 }
+
+#ifdef __linux__
+#include <sys/syscall.h>
+
+#include <cstdarg>
+
+// The next this many names of temporary files are taken: a file of that name cannot
+// be created, nor an unnamed file given it.
+static int namesTakenLeft = 0;
+
+extern "C" int open(const char* path, int flags, ...) {
+  std::va_list rest;
+  va_start(rest, flags);
+  const bool mode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+  const mode_t permissions = mode ? va_arg(rest, mode_t) : 0;
+  va_end(rest);
+  if ((flags & O_EXCL) != 0 && namesTakenLeft > 0) return --namesTakenLeft, errno = EEXIST, -1;
+  return static_cast<int>(::syscall(SYS_openat, AT_FDCWD, path, flags, permissions));
+}
+
+extern "C" int linkat(int fromAt, const char* from, int toAt, const char* to, int flags) noexcept {
+  if (namesTakenLeft > 0) return --namesTakenLeft, errno = EEXIST, -1;
+  return static_cast<int>(::syscall(SYS_linkat, fromAt, from, toAt, to, flags));
+}
+
+static bool quotaFull = false;  // reserving space fails as it does over a user's quota
+
+extern "C" int fallocate(int file, int mode, off_t offset, off_t length) {
+  if (quotaFull) return errno = EDQUOT, -1;
+  return static_cast<int>(::syscall(SYS_fallocate, file, mode, offset, length));
+}
+#endif
 
 namespace sorrelin {
 namespace {
@@ -98,6 +131,25 @@ TEST(SafeOutputFile, RefusesOutputsThatCannotBeWrittenAndNamesTheCause) {
   EXPECT_TRUE(!ReadAt(OpenFile(folder / "kept.txt", "rb").get(), 2, bytes, 3) && errno == EIO);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"kept.txt", "table.txt"}));
 }
+
+#ifdef __linux__
+TEST(MachineFaults, TakenTemporaryNamesAreTriedAgainAndAFullQuotaIsTold) {
+  TempFolder folder;
+  WriteFile(folder / "t.XMLdig", DocumentXml("1", "1", "BQ=="));
+  for (const auto& made : {TemporaryFileFactory(CreateTemporaryFile), {CreateNamedTemporaryFile}}) {
+    namesTakenLeft = 3;
+    EXPECT_EQ(ConversionOutcome(folder / "t.XMLdig", {OpenDocumentFile, made}), "table 5,\r\n");
+    EXPECT_EQ(namesTakenLeft, 0);
+  }
+  quotaFull = true;  // found before the table is written, though the disk has room
+  EXPECT_EQ(ConversionOutcome(folder / "t.XMLdig"), "error 1009: not enough free space for \"" +
+                                                        Text(folder / "t.txt") +
+                                                        "\": the table needs 4 bytes");
+  quotaFull = false;
+  EXPECT_EQ(ReadFile(folder / "t.txt"), "5,\r\n");
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"t.XMLdig", "t.txt"}));
+}
+#endif
 
 // The space checked first is the size of the output of zeros: more would refuse a disk
 // that has room, less would fill it before the error.
