@@ -20,10 +20,10 @@ TemporaryFile CreateTemporaryFile(const std::filesystem::path& folder) {
 
 TemporaryFile CreateNamedTemporaryFile(const std::filesystem::path& folder) {
   TemporaryFile temporary;
-  for (int attempt = 0; attempt < 100 && !temporary.file; ++attempt) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
     temporary.path = TemporaryName(folder);
     temporary.file = CreateNewFile(temporary.path);
-    if (!temporary.file && errno != EEXIST) break;
+    if (temporary.file || errno != EEXIST) break;  // made, or failed but for a taken name
   }
   if (!temporary.file) temporary.path.clear();
   return temporary;
