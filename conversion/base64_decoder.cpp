@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "base64_kernels.h"
 #include "conversion_error.h"
 
 namespace sorrelin {
@@ -67,13 +68,19 @@ std::size_t Base64Decoder::Decode(std::string_view text, bool runOnly) {
   const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
   const auto* const end = begin + text.size();
   if (Failed()) return runOnly ? RunLength(begin, end) : text.size();
-  std::uint8_t* const first = output_.AppendSpace(text.size() / 4 * 3 + 3);
+  const Base64GroupDecoder decodeGroups = CurrentBase64GroupDecoder();
+  std::uint8_t* const first = output_.AppendSpace(text.size() / 4 * 3 + 3 + kBase64KernelSlack);
   std::uint8_t* out = first;
   const auto* p = begin;
   const std::uint64_t base = offset_;
 
   while (p != end) {
     if (pending_ == 0 && !awaitingPad_ && !ended_) {
+      if (decodeGroups != nullptr) {
+        const std::size_t taken = decodeGroups(p, static_cast<std::size_t>(end - p), out);
+        p += taken;
+        out += taken / 4 * 3;
+      }
       while (end - p >= 4) {
         const std::uint32_t a = kTable[p[0]], b = kTable[p[1]], c = kTable[p[2]], d = kTable[p[3]];
         if ((a | b | c | d) & 0xC0) break;
