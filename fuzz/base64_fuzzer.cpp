@@ -1,7 +1,7 @@
-// Feeds arbitrary text to the streaming Base64 decoder whole, in pieces of
-// pseudo-random sizes, one character at a time, and as runs taken by FeedRun with the
-// rest fed a character at a time: every way must give the same bytes, or the same
-// fault at the same offset.
+// Feeds arbitrary text to the streaming Base64 decoder with every kernel this processor
+// runs: whole, in pieces of pseudo-random sizes, one character at a time, and as runs
+// taken by FeedRun with the rest fed a character at a time. Every kernel and way must
+// give the scalar kernel's bytes for the whole text, or the same fault at the same offset.
 // Pieces hold whole UTF-8 characters, as the XML parser hands them over.
 #include <algorithm>
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "base64_decoder.h"
+#include "base64_kernels.h"
 
 namespace {
 
@@ -37,19 +38,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t seed = data[0];
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
+  sorrelin::UseBase64Kernel(sorrelin::Base64Kernel::kScalar);
   const std::string whole = Decode([&](auto& decoder) { decoder.Feed(text); });
-  // Pieces of pseudo-random sizes, single characters, and runs with a character between.
-  for (const int way : {0, 1, 2}) {
-    std::uint32_t state = seed;
-    const std::string outcome = Decode([&](auto& decoder) {
-      for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
-        if (way == 2) at += decoder.FeedRun(text.substr(at));
-        state = state * 1103515245 + 12345;
-        n = at < text.size() ? Piece(text, at, way == 0 ? 1 + (state >> 16) % 17 : 1) : 0;
-        decoder.Feed(text.substr(at, n));
-      }
-    });
-    if (outcome != whole) std::abort();
+  // Whole, pieces of pseudo-random sizes, single characters, and runs with a character between.
+  for (const sorrelin::Base64Kernel kernel : sorrelin::AvailableBase64Kernels()) {
+    sorrelin::UseBase64Kernel(kernel);
+    for (const int way : {0, 1, 2, 3}) {
+      std::uint32_t state = seed;
+      const std::string outcome = Decode([&](auto& decoder) {
+        for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
+          if (way == 2) at += decoder.FeedRun(text.substr(at));
+          state = state * 1103515245 + 12345;
+          const std::size_t length = way == 0   ? 1 + (state >> 16) % 100
+                                     : way == 3 ? text.size()
+                                                : 1;
+          n = at < text.size() ? Piece(text, at, length) : 0;
+          decoder.Feed(text.substr(at, n));
+        }
+      });
+      if (outcome != whole) std::abort();
+    }
   }
   return 0;
 }
