@@ -7,15 +7,15 @@
 #include <limits>
 #include <string>
 
+#include "sample_rows.h"
 #include "table_format.h"
 
 namespace sorrelin {
 namespace {
 
-// A row's number and time: 20 digits, a comma, and at most 24 characters of time.
+// A row's number and time: NumberText's room, a comma, and at most 24 characters of
+// time and a comma.
 constexpr std::size_t kRowStartRoom = 64;
-// Cells whose room is made at once.
-constexpr std::size_t kCellsAtOnce = 1024;
 
 // The header row's first cells.
 std::string_view HeaderStart(const FormatSettings& settings) {
@@ -74,37 +74,34 @@ void CsvFormat::Begin() {
 
 void CsvFormat::End() {
   RoomWriter text(out_);
+  SampleRows rows;
   const std::uint64_t lines = plan_.chosenLineCount;
   spill_->ReadBack(0, [&](const SpillBlock& block) {
-    for (std::size_t j = 0; j < block.sampleCount; ++j) {
-      if (block.firstLine == 0) {
-        text.Ensure(kRowStartRoom);
-        const std::uint64_t sample = plan_.firstSample + block.firstSample + j + 1;
-        text.at = std::to_chars(text.at, text.at + 20, sample).ptr;
-        *text.at++ = ',';
-        if (settings_.sampleRate) {
-          const double time = static_cast<double>(sample - 1) / *settings_.sampleRate;
-          text.at = std::to_chars(text.at, text.at + 32, time, std::chars_format::general, 12).ptr;
-          *text.at++ = ',';
-        }
-      }
-      for (std::size_t first = 0; first < block.lineCount; first += kCellsAtOnce) {
-        const std::size_t last = std::min(block.lineCount, first + kCellsAtOnce);
-        text.Ensure(4 * (last - first));
-        for (std::size_t i = first; i < last; ++i) {
-          const ValueText& cell = kValueTexts[block.values[i * block.stride + j]];
-          std::memcpy(text.at, cell.text, 4);
-          text.at += cell.length;
-        }
-      }
-      if (block.EndsLines(lines)) {
-        // The row's last comma, just written in this room, becomes its CR.
-        text.at[-1] = '\r';
-        text.Ensure(1);
-        *text.at++ = '\n';
-      }
-    }
+    const bool endsRows = block.EndsLines(lines);
+    rows.ForEach(block, false,
+                 [&](std::size_t j, std::size_t first, std::size_t count, const std::uint8_t* row,
+                     const std::uint8_t*) {
+                   text.Ensure(kRowStartRoom + FormatRoom(count) + 1);
+                   if (block.firstLine + first == 0) WriteRowStart(block.firstSample + j, text);
+                   text.at = FormatValues(row, count, text.at);
+                   if (endsRows && first + count == block.lineCount) {
+                     // The row's last comma becomes its CR.
+                     text.at[-1] = '\r';
+                     *text.at++ = '\n';
+                   }
+                 });
   });
+}
+
+void CsvFormat::WriteRowStart(std::uint64_t chosenSample, RoomWriter& text) {
+  const std::uint64_t sample = plan_.firstSample + chosenSample + 1;
+  text.at = sampleText_.Write(sample, text.at);
+  *text.at++ = ',';
+  if (settings_.sampleRate) {
+    const double time = static_cast<double>(sample - 1) / *settings_.sampleRate;
+    text.at = std::to_chars(text.at, text.at + 32, time, std::chars_format::general, 12).ptr;
+    *text.at++ = ',';
+  }
 }
 
 }  // namespace sorrelin

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "number_text.h"
 #include "output_format.h"
 #include "spill_file.h"
 
@@ -22,10 +23,14 @@ class CsvFormat : public OutputFormat {
   void End() override;
 
  private:
+  // Writes a row's number and time, for the chosen sample `chosenSample` from 0.
+  void WriteRowStart(std::uint64_t chosenSample, RoomWriter& text);
+
   const DataPlan& plan_;
   OutputStream& out_;
   FormatSettings settings_;
   std::unique_ptr<SpillFile> spill_;
+  NumberText sampleText_;
 };
 
 }  // namespace sorrelin

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <limits>
 
 #include "message_text.h"
+#include "sample_rows.h"
 
 namespace sorrelin {
 namespace {
@@ -37,12 +39,11 @@ constexpr std::array<VectorText, 256> MakeVectorTexts() {
 
 constexpr std::array<VectorText, 256> kVectorTexts = MakeVectorTexts();
 
-// Room for a time stamp ('#', 20 digits, line feed) and for a change (a vector text,
+// Room for a time stamp ('#', its digits, line feed) and for a change (a vector text,
 // an identifier of at most 10 characters, a line feed).
-constexpr std::size_t kStampRoom = 24;
+constexpr std::size_t kStampRoom = 2 + NumberText::kRoom;
 constexpr std::size_t kChangeRoom = 24;
-constexpr std::size_t kLinesAtOnce = 1024;
-static_assert(kStampRoom + kLinesAtOnce * kChangeRoom <= OutputStream::kLargestRoom);
+static_assert(kStampRoom + kRowLines * kChangeRoom + 32 <= OutputStream::kLargestRoom);
 
 constexpr std::string_view kSmallestVariable = "$var wire 1 ! line1 $end\n";
 constexpr std::string_view kDefinitionsEnd = "$upscope $end\n$enddefinitions $end\n";
@@ -60,6 +61,21 @@ std::size_t WriteIdentifier(std::uint64_t line, char* at) {
   }
 }
 
+// Bit k set when the value of line k of `count` (at most 16) differs between `row` and
+// `before`.
+std::uint32_t ChangedLines(const std::uint8_t* row, const std::uint8_t* before, std::size_t count) {
+#ifdef SORRELIN_SSE2
+  if (count == 16) {
+    const __m128i now = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+    const __m128i then = _mm_loadu_si128(reinterpret_cast<const __m128i*>(before));
+    return ~static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(now, then))) & 0xFFFF;
+  }
+#endif
+  std::uint32_t changed = 0;
+  for (std::size_t k = 0; k < count; ++k) changed |= std::uint32_t{row[k] != before[k]} << k;
+  return changed;
+}
+
 // Now in UTC, as 2026-12-07T10:37:39Z.
 std::string DateText() {
   using namespace std::chrono;
@@ -75,7 +91,7 @@ std::string DateText() {
   return text;
 }
 
-std::string NumberText(double number) {
+std::string RateText(double number) {
   char text[32];
   return std::string(
       text, std::to_chars(text, text + sizeof text, number, std::chars_format::general, 12).ptr);
@@ -102,7 +118,7 @@ VcdFormat::VcdFormat(const DataPlan& plan, OutputStream& out, const FormatSettin
   std::string timescale = "1 s";
   std::string timing = "sample rate unknown: a tick is a sample";
   if (const auto rate = settings.sampleRate) {
-    timing = NumberText(*rate) + " samples per second";
+    timing = RateText(*rate) + " samples per second";
     std::size_t k = 0;
     while (k + 1 < kTicksPerSecond.size() && kTicksPerSecond[k] < *rate) ++k;
     tickPerSample_ = kTicksPerSecond[k] <= *rate;  // beyond 1 fs, a tick is a sample too
@@ -164,7 +180,8 @@ void VcdFormat::EndLine() {
 void VcdFormat::End() {
   WriteDefinitions();
   RoomWriter text(out_);
-  spill_->ReadBack(1, [&](const SpillBlock& block) { WriteChanges(block, text); });
+  SampleRows rows;
+  spill_->ReadBack(1, [&](const SpillBlock& block) { WriteChanges(block, rows, text); });
   text.Ensure(kStampRoom);
   *text.at++ = '#';
   text.at = std::to_chars(text.at, text.at + 20, Tick(plan_.sampleCount)).ptr;
@@ -189,50 +206,68 @@ void VcdFormat::WriteDefinitions() {
   out_.Write(text + std::string(kDefinitionsEnd));
 }
 
-char* VcdFormat::WriteValue(std::uint64_t line, std::uint8_t value, char* at) const {
-  if (wide_[static_cast<std::size_t>(line)]) {
+const VcdFormat::LineText* VcdFormat::TextsOf(std::uint64_t line, std::size_t count) {
+  if (texts_.empty() || textsFirst_ != line || texts_.size() < count) {
+    texts_.resize(count);
+    textsFirst_ = line;
+    for (std::size_t i = 0; i < count; ++i) {
+      LineText& entry = texts_[i];
+      entry.length = static_cast<std::uint8_t>(WriteIdentifier(line + i, entry.text));
+      entry.text[entry.length++] = '\n';
+      entry.wide = wide_[static_cast<std::size_t>(line + i)];
+    }
+  }
+  return texts_.data();
+}
+
+char* VcdFormat::WriteChange(const LineText& line, std::uint8_t value, char* at) {
+  if (line.wide) {
     std::memcpy(at, kVectorTexts[value].text, sizeof kVectorTexts[value].text);
     at += kVectorTexts[value].length;
   } else {
     *at++ = static_cast<char>('0' + value);
   }
-  at += WriteIdentifier(line, at);
-  *at++ = '\n';
-  return at;
+  std::memcpy(at, line.text, sizeof line.text);
+  return at + line.length;
 }
 
-void VcdFormat::WriteChanges(const SpillBlock& block, RoomWriter& text) {
-  for (std::size_t j = 0; j < block.sampleCount; ++j) {
-    const std::uint64_t sample = block.firstSample + j;
-    const std::uint8_t* const column = block.values + j;
-    if (sample == 0 && block.firstLine == 0) text.Put(kDumpStart);
-    for (std::size_t first = 0; first < block.lineCount; first += kLinesAtOnce) {
-      const std::size_t last = std::min(block.lineCount, first + kLinesAtOnce);
-      text.Ensure(kStampRoom + (last - first) * kChangeRoom);
-      if (sample != 0) {
-        std::uint8_t changes = 0;
-        for (std::size_t i = first; i < last; ++i) {
-          changes |= column[i * block.stride] ^ column[i * block.stride - 1];
+void VcdFormat::WriteChanges(const SpillBlock& block, SampleRows& rows, RoomWriter& text) {
+  const bool endsDump = block.EndsLines(plan_.chosenLineCount);
+  rows.ForEach(
+      block, true,
+      [&](std::size_t j, std::size_t first, std::size_t count, const std::uint8_t* row,
+          const std::uint8_t* previous) {
+        const std::uint64_t sample = block.firstSample + j;
+        const std::uint64_t line = block.firstLine + first;
+        text.Ensure(kDumpStart.size() + kStampRoom + count * kChangeRoom + kDumpEnd.size());
+        if (previous == nullptr) {
+          if (line == 0) text.Put(kDumpStart);
+        } else {
+          const bool same = count <= 16 ? ChangedLines(row, previous, count) == 0
+                                        : std::memcmp(row, previous, count) == 0;
+          if (same) return;
+          if (stamped_ != sample) {
+            stamped_ = sample;
+            *text.at++ = '#';
+            text.at = tickText_.Write(Tick(sample), text.at);
+            *text.at++ = '\n';
+          }
         }
-        if (changes == 0) continue;
-        if (stamped_ != sample) {
-          stamped_ = sample;
-          *text.at++ = '#';
-          text.at = std::to_chars(text.at, text.at + 20, Tick(sample)).ptr;
-          *text.at++ = '\n';
+        const LineText* const texts = TextsOf(line, count);
+        char* at = text.at;
+        for (std::size_t group = 0; group < count; group += 16) {
+          const std::size_t n = std::min<std::size_t>(16, count - group);
+          std::uint32_t changed = previous == nullptr
+                                      ? (std::uint32_t{1} << n) - 1
+                                      : ChangedLines(row + group, previous + group, n);
+          for (; changed != 0; changed &= changed - 1) {
+            const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
+            at = WriteChange(texts[i], row[i], at);
+          }
         }
-      }
-      // Every line's text is written; an unchanged line's is taken back.
-      char* at = text.at;
-      for (std::size_t i = first; i < last; ++i) {
-        const std::uint8_t* const value = column + i * block.stride;
-        char* const next = WriteValue(block.firstLine + i, *value, at);
-        at = sample == 0 || *value != value[-1] ? next : at;
-      }
-      text.at = at;
-    }
-    if (sample == 0 && block.EndsLines(plan_.chosenLineCount)) text.Put(kDumpEnd);
-  }
+        text.at = at;
+        if (previous == nullptr && endsDump && first + count == block.lineCount) text.Put(kDumpEnd);
+      });
 }
 
 }  // namespace sorrelin

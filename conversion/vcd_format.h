@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "number_text.h"
 #include "output_format.h"
+#include "sample_rows.h"
 #include "spill_file.h"
 
 namespace sorrelin {
@@ -24,9 +26,17 @@ class VcdFormat : public OutputFormat {
 
  private:
   void WriteDefinitions();
-  void WriteChanges(const SpillBlock& block, RoomWriter& text);
-  // Writes a line's value, its identifier and a line feed at `at`; returns the end.
-  char* WriteValue(std::uint64_t line, std::uint8_t value, char* at) const;
+  // A chosen line's identifier and line feed, and whether it is 8 bits wide.
+  struct LineText {
+    char text[12];
+    std::uint8_t length;
+    bool wide;
+  };
+  void WriteChanges(const SpillBlock& block, SampleRows& rows, RoomWriter& text);
+  // Writes the line's value, identifier and line feed at `at`; returns the end.
+  static char* WriteChange(const LineText& line, std::uint8_t value, char* at);
+  // The texts of `count` chosen lines from `line`.
+  const LineText* TextsOf(std::uint64_t line, std::size_t count);
   // The time of a chosen sample, from 0, in ticks.
   std::uint64_t Tick(std::uint64_t sample) const;
 
@@ -41,6 +51,9 @@ class VcdFormat : public OutputFormat {
   std::uint64_t line_ = 0;     // the chosen line under way, from 0
   std::uint8_t seen_ = 0;      // its values so far, OR-ed
   std::uint64_t stamped_ = 0;  // the last sample whose time is written
+  NumberText tickText_;
+  std::vector<LineText> texts_;
+  std::uint64_t textsFirst_ = 0;  // the chosen line of texts_[0]
 };
 
 }  // namespace sorrelin

@@ -87,7 +87,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {Format::kNpy, 5, 300, 255},
       {Format::kNpy, 5, 300, 255, {{{2, 3}, {5, 5}}, 10, 200}, {}, Way::kPlainly},
       {Format::kNpy, 3, 0, 1},
-      {Format::kCsv, 4, 50, 255, {}, 1000},
+      {Format::kCsv, 20, 50, 255, {}, 1000},
       {Format::kCsv, 6, 100, 1, {{{1, 2}, {6, 6}}, 5, 60}, {}, Way::kPlainly},
       {Format::kCsv, 3, 200, 255, {}, 3e6, Way::kInPieces},
       {Format::kCsv, 2, 0, 1, {}, 1000},
@@ -95,7 +95,8 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {Format::kVcd, 100, 50, 1, {{{3, 99}}, 2, 49}, 1000, Way::kPlainly},
       {Format::kVcd, 5, 400, 255, {{{2, 4}}, 50, 350}},
       {Format::kVcd, 4, 300, 3, {}, 0.01, Way::kInPieces},
-      {Format::kVcd, 2, 9'000'000, 0},  // read back in more than one block
+      {Format::kVcd, 2100, 20, 1, {{{2, 2100}}, 1, 19}},  // rows of more than 2048 lines
+      {Format::kVcd, 2, 9'000'000, 0},                    // read back in more than one block
   };
   TempFolder folder;
   WriteFile(folder / "reader.py", kReader);
