@@ -1,6 +1,8 @@
 #include "spill_file.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +25,49 @@ constexpr std::size_t kBlockBudget = std::size_t{16} << 20;
 // together through a buffer of kStagingSize.
 constexpr std::size_t kSmallGap = 4096;
 constexpr std::size_t kStagingSize = std::size_t{1} << 20;
+
+// A write of values all 0 or 1 is kept as bits, eight values to a byte, bit k of a
+// byte holding the k-th value: digital lines take an eighth of the room.
+bool AllBits(const std::uint8_t* values, std::size_t size) {
+  std::uint8_t seen = 0;
+  for (std::size_t i = 0; i < size; ++i) seen |= values[i];
+  return seen <= 1;
+}
+
+void PackBits(const std::uint8_t* values, std::size_t size, std::uint8_t* bits) {
+  std::size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; size - i >= 8; i += 8) {
+      std::uint64_t eight;
+      std::memcpy(&eight, values + i, 8);
+      *bits++ = static_cast<std::uint8_t>(eight * 0x0102040810204080 >> 56);
+    }
+  }
+  for (; i < size; i += 8) {
+    std::uint8_t byte = 0;
+    for (std::size_t k = 0; k < 8 && i + k < size; ++k) byte |= values[i + k] << k;
+    *bits++ = byte;
+  }
+}
+
+constexpr std::array<std::array<std::uint8_t, 8>, 256> MakeBitValues() {
+  std::array<std::array<std::uint8_t, 8>, 256> table{};
+  for (std::size_t byte = 0; byte < 256; ++byte) {
+    for (std::size_t k = 0; k < 8; ++k) table[byte][k] = byte >> k & 1;
+  }
+  return table;
+}
+
+constexpr std::array<std::array<std::uint8_t, 8>, 256> kBitValues = MakeBitValues();
+
+// Writes `size` values from value `first` of `bits` to `to`.
+void UnpackBits(const std::uint8_t* bits, std::size_t first, std::size_t size, std::uint8_t* to) {
+  std::size_t i = first;
+  const std::size_t end = first + size;
+  for (; i < end && i % 8 != 0; ++i) *to++ = bits[i / 8] >> i % 8 & 1;
+  for (; end - i >= 8; i += 8, to += 8) std::memcpy(to, kBitValues[bits[i / 8]].data(), 8);
+  for (; i < end; ++i) *to++ = bits[i / 8] >> i % 8 & 1;
+}
 
 }  // namespace
 
@@ -76,9 +121,20 @@ void SpillFile::Append(std::span<const std::uint8_t> values) {
 
 void SpillFile::Flush() {
   if (pendingSize_ == 0) return;
-  if (!WriteAll(file_.file.get(), reinterpret_cast<const char*>(pending_.get()), pendingSize_)) {
+  const std::uint8_t* bytes = pending_.get();
+  std::size_t size = pendingSize_;
+  const bool packed = AllBits(bytes, size);
+  if (packed) {
+    if (!bits_) bits_ = std::make_unique_for_overwrite<std::uint8_t[]>(kWriteSize / 8);
+    PackBits(bytes, size, bits_.get());
+    bytes = bits_.get();
+    size = (size + 7) / 8;
+  }
+  if (!WriteAll(file_.file.get(), reinterpret_cast<const char*>(bytes), size)) {
     Fail("cannot write a temporary file in ", errno);
   }
+  pieces_.push_back({fileSize_, packed});
+  fileSize_ += size;
   pendingSize_ = 0;
 }
 
@@ -113,10 +169,8 @@ void SpillFile::ReadBack(std::size_t lookBehind,
 // Reads `count` values from sample `from` of each line to `to`, `stride` apart.
 void SpillFile::Read(std::uint64_t firstLine, std::size_t lineCount, std::uint64_t from,
                      std::size_t count, std::uint8_t* to, std::size_t stride) {
-  auto read = [this](std::uint64_t offset, std::uint8_t* bytes, std::size_t size) {
-    if (!ReadAt(file_.file.get(), offset, reinterpret_cast<char*>(bytes), size)) {
-      Fail("cannot read back a temporary file in ", errno);
-    }
+  auto read = [this](std::uint64_t offset, std::uint8_t* values, std::size_t size) {
+    ReadValues(offset, values, size);
   };
   const bool together = samples_ <= kStagingSize && samples_ - count <= std::max(count, kSmallGap);
   if (!together) {
@@ -134,6 +188,29 @@ void SpillFile::Read(std::uint64_t firstLine, std::size_t lineCount, std::uint64
     for (std::size_t k = 0; k < n; ++k) {
       std::memcpy(to + (i + k) * stride, staging_.get() + k * samples, count);
     }
+  }
+}
+
+// Reads `size` values from value `offset`, whichever writes kept them.
+void SpillFile::ReadValues(std::uint64_t offset, std::uint8_t* values, std::size_t size) {
+  auto read = [this](std::uint64_t at, std::uint8_t* bytes, std::size_t count) {
+    if (!ReadAt(file_.file.get(), at, reinterpret_cast<char*>(bytes), count)) {
+      Fail("cannot read back a temporary file in ", errno);
+    }
+  };
+  while (size != 0) {
+    const Piece& piece = pieces_[static_cast<std::size_t>(offset / kWriteSize)];
+    const auto within = static_cast<std::size_t>(offset % kWriteSize);
+    const std::size_t count = std::min(size, kWriteSize - within);
+    if (piece.packed) {
+      read(piece.at + within / 8, bits_.get(), (within % 8 + count + 7) / 8);
+      UnpackBits(bits_.get(), within % 8, count, values);
+    } else {
+      read(piece.at + within, values, count);
+    }
+    offset += count;
+    values += count;
+    size -= count;
   }
 }
 

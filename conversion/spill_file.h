@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output_stream.h"
 #include "temporary_file.h"
@@ -30,9 +31,9 @@ struct SpillBlock {
 };
 
 // The values of `lines` lines of `samples` samples, kept in a temporary file as they
-// come, line after line, and read back sample after sample: each block holds the
-// same few samples of many lines, read with a few large reads. Memory stays bounded
-// whatever the counts.
+// come, line after line (each MiB whose values are all 0 or 1 as bits), and read back
+// sample after sample: each block holds the same few samples of many lines, read with
+// a few large reads. Memory stays bounded whatever the counts.
 class SpillFile {
  public:
   // The file is made at once, in `folder`, with room reserved for every value.
@@ -56,7 +57,14 @@ class SpillFile {
   void Flush();
   void Read(std::uint64_t firstLine, std::size_t lineCount, std::uint64_t from, std::size_t count,
             std::uint8_t* to, std::size_t stride);
+  void ReadValues(std::uint64_t offset, std::uint8_t* values, std::size_t size);
   [[noreturn]] void Fail(const std::string& what, int error) const;
+
+  // Where a write of values went, and whether as bits.
+  struct Piece {
+    std::uint64_t at;
+    bool packed;
+  };
 
   std::uint64_t lines_;
   std::uint64_t samples_;
@@ -65,6 +73,9 @@ class SpillFile {
   std::unique_ptr<std::uint8_t[]> pending_;  // values not yet written
   std::size_t pendingSize_ = 0;
   std::unique_ptr<std::uint8_t[]> staging_;  // pieces of neighbouring lines read together
+  std::unique_ptr<std::uint8_t[]> bits_;     // a write's values as bits
+  std::vector<Piece> pieces_;                // one per write, every write but the last full
+  std::uint64_t fileSize_ = 0;
 };
 
 }  // namespace sorrelin
