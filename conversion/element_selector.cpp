@@ -2,35 +2,45 @@
 
 namespace sorrelin {
 
+struct ElementSelector::Step {
+  Node parent;
+  std::string_view name;
+  Node child;
+};
+
+const ElementSelector::Step ElementSelector::kSteps[] = {
+    {Node::kDocument, "QelvarTamberlinedata", Node::kRoot},
+    {Node::kRoot, "Header", Node::kHeader},
+    {Node::kHeader, "IQelDigitalResult", Node::kResult},
+    {Node::kResult, "BusInfo", Node::kBusInfo},
+    {Node::kBusInfo, "NumLines", Node::kNumLines},
+    {Node::kResult, "NumSamples", Node::kNumSamples},
+    {Node::kRoot, "Data", Node::kData},
+    {Node::kData, "Segment", Node::kSegment},
+    {Node::kSegment, "BinaryData", Node::kBinaryData},
+};
+
 ElementSelector::Node ElementSelector::ChildOf(Node parent, std::string_view name) {
-  struct Step {
-    Node parent;
-    std::string_view name;
-    Node child;
-  };
-  static constexpr std::array<Step, 9> kSteps{{
-      {Node::kDocument, "QelvarTamberlinedata", Node::kRoot},
-      {Node::kRoot, "Header", Node::kHeader},
-      {Node::kHeader, "IQelDigitalResult", Node::kResult},
-      {Node::kResult, "BusInfo", Node::kBusInfo},
-      {Node::kBusInfo, "NumLines", Node::kNumLines},
-      {Node::kResult, "NumSamples", Node::kNumSamples},
-      {Node::kRoot, "Data", Node::kData},
-      {Node::kData, "Segment", Node::kSegment},
-      {Node::kSegment, "BinaryData", Node::kBinaryData},
-  }};
   for (const Step& step : kSteps) {
     if (step.parent == parent && step.name == name) return step.child;
   }
   return Node::kOther;
 }
 
+ElementSelector::Node ElementSelector::ParentOf(Node child) {
+  for (const Step& step : kSteps) {
+    if (step.child == child) return step.parent;
+  }
+  return Node::kDocument;
+}
+
 bool ElementSelector::Start(std::string_view name) {
   ++depth_;
-  if (knownDepth_ + 1 != depth_ || knownDepth_ >= kMaxKnownDepth) return false;
-  const Node node = ChildOf(known_[knownDepth_], name);
+  if (knownDepth_ + 1 != depth_) return false;
+  const Node node = ChildOf(known_, name);
   if (node == Node::kOther) return false;
-  known_[++knownDepth_] = node;
+  ++knownDepth_;
+  known_ = node;
   if (node == Node::kNumLines && !lineCount_) {
     lineCount_.emplace();
     capture_ = Capture::kLineCount;
@@ -50,6 +60,7 @@ bool ElementSelector::End() {
     dataEnded = capture_ == Capture::kData;
     capture_ = Capture::kNone;
     --knownDepth_;
+    known_ = ParentOf(known_);
   }
   --depth_;
   return dataEnded;
@@ -62,9 +73,9 @@ void ElementSelector::Text(std::string_view text) {
 
 bool ElementSelector::UnreadEntityMatters() const {
   if (capture_ != Capture::kNone) return true;
-  if (knownDepth_ == 0 || knownDepth_ != depth_) return false;
+  if (knownDepth_ != depth_) return false;
   const bool counts = !lineCount_ || !sampleCount_;
-  switch (known_[knownDepth_]) {
+  switch (known_) {
     case Node::kRoot:
       return counts || !dataFound_;
     case Node::kHeader:

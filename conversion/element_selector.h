@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -53,12 +52,14 @@ class ElementSelector {
     kBinaryData,
     kOther,
   };
-  static constexpr std::size_t kMaxKnownDepth = 5;
+  struct Step;  // a known element: the one it is in, its name, what it is
+  static const Step kSteps[];
   static Node ChildOf(Node parent, std::string_view name);
+  static Node ParentOf(Node child);
 
   std::size_t depth_ = 0;
-  std::size_t knownDepth_ = 0;  // open elements that are on a path, from the root
-  std::array<Node, kMaxKnownDepth + 1> known_{Node::kDocument};
+  std::size_t knownDepth_ = 0;        // open elements that are on a path, from the root
+  Node known_ = Node::kDocument;      // the innermost of them
   Capture capture_ = Capture::kNone;  // of the innermost known element, which ends it
   std::optional<std::string> lineCount_;
   std::optional<std::string> sampleCount_;
