@@ -42,13 +42,14 @@ std::size_t GroupsBefore(unsigned good) {
   return static_cast<std::size_t>(std::countr_one(good)) & ~std::size_t{3};
 }
 
+__attribute__((target("ssse3"), always_inline)) inline __m128i Table(const std::int8_t* table) {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(table));
+}
+
 __attribute__((target("ssse3"))) std::size_t DecodeSsse3(const unsigned char* in, std::size_t size,
                                                          std::uint8_t* out) {
-  const auto table = [](const std::int8_t* at) {
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(at));
-  };
-  const __m128i lowClasses = table(kLowClasses), highClasses = table(kHighClasses);
-  const __m128i shifts = table(kShifts), groupBytes = table(kGroupBytes);
+  const __m128i lowClasses = Table(kLowClasses), highClasses = Table(kHighClasses);
+  const __m128i shifts = Table(kShifts), groupBytes = Table(kGroupBytes);
   const __m128i nibble = _mm_set1_epi8(0x0F), slash = _mm_set1_epi8('/');
   const __m128i pairWeights = _mm_set1_epi32(kPairWeights);
   const __m128i quadWeights = _mm_set1_epi32(kQuadWeights);
@@ -75,7 +76,7 @@ __attribute__((target("ssse3"))) std::size_t DecodeSsse3(const unsigned char* in
 #ifdef SORRELIN_BASE64_AVX2
 // A 16-byte table in both halves.
 __attribute__((target("avx2"), always_inline)) inline __m256i Broadcast(const std::int8_t* table) {
-  return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(table)));
+  return _mm256_broadcastsi128_si256(Table(table));
 }
 
 __attribute__((target("avx2"))) std::size_t DecodeAvx2(const unsigned char* in, std::size_t size,
@@ -114,18 +115,14 @@ __attribute__((target("avx2"))) std::size_t DecodeAvx2(const unsigned char* in, 
 }  // namespace
 
 Base64GroupDecoder VectorBase64Decoder(Base64Kernel kernel) {
-  switch (kernel) {
 #ifdef SORRELIN_BASE64_SSSE3
-    case Base64Kernel::kSsse3:
-      return __builtin_cpu_supports("ssse3") ? DecodeSsse3 : nullptr;
+  if (kernel == Base64Kernel::kSsse3 && __builtin_cpu_supports("ssse3")) return DecodeSsse3;
 #endif
 #ifdef SORRELIN_BASE64_AVX2
-    case Base64Kernel::kAvx2:
-      return __builtin_cpu_supports("avx2") ? DecodeAvx2 : nullptr;
+  if (kernel == Base64Kernel::kAvx2 && __builtin_cpu_supports("avx2")) return DecodeAvx2;
 #endif
-    default:
-      return nullptr;
-  }
+  static_cast<void>(kernel);
+  return nullptr;
 }
 
 }  // namespace sorrelin
