@@ -31,7 +31,6 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
   try {
     Open(request, document, temporaryFiles);
   } catch (const ConversionError& error) {
-    router_.reset();
     outcome_.Report(Stage::kOutputFile, error);
     return;
   }
