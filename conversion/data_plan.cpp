@@ -39,7 +39,7 @@ std::int64_t ReadCount(std::string_view text, std::string_view what) {
   std::string_view digits = text;
   while (!digits.empty() && IsXmlSpace(digits.front())) digits.remove_prefix(1);
   while (!digits.empty() && IsXmlSpace(digits.back())) digits.remove_suffix(1);
-  if (digits.size() > 1 && digits.front() == '+' && digits[1] != '-') digits.remove_prefix(1);
+  if (digits.starts_with('+') && !digits.substr(1).starts_with('-')) digits.remove_prefix(1);
   std::int64_t value = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {

@@ -22,13 +22,12 @@ void DataRouter::Take(std::span<const std::uint8_t> bytes) {
     const auto n =
         static_cast<std::size_t>(std::min<std::uint64_t>(values.size(), plan_.samples - column_));
     if (LineChosen()) {
-      // The part of these values inside the chosen window of samples.
-      const std::uint64_t from = std::max(column_, plan_.firstSample);
-      const std::uint64_t to = std::min(column_ + n, windowEnd);
-      if (from < to) {
-        format_.Values(values.subspan(static_cast<std::size_t>(from - column_),
-                                      static_cast<std::size_t>(to - from)));
-      }
+      // The part of these values inside the chosen window of samples, maybe none.
+      const std::uint64_t end = column_ + n;
+      const std::uint64_t from = std::clamp(plan_.firstSample, column_, end);
+      const std::uint64_t to = std::clamp(windowEnd, from, end);
+      format_.Values(values.subspan(static_cast<std::size_t>(from - column_),
+                                    static_cast<std::size_t>(to - from)));
     }
     values = values.subspan(n);
     column_ += n;
