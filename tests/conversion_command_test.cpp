@@ -117,6 +117,11 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
                               "</NumSamples>") +
                        Data("AQI=")),
        "Error: external entity \"x.b64\" is not read at line 1, column 206"},
+      {"an external entity after the counts",
+       external +
+           Root(Result("<BusInfo><NumLines>2</NumLines></BusInfo><NumSamples>1</NumSamples>&x;") +
+                Data("AQI=")),
+       "table 1,\r\n2,\r\n"},
       {"an external entity in Data", external + Root(Header("2", "1") + "<Data>&x;</Data>"),
        "Error: external entity \"x.b64\" is not read at line 1, column 267"},
       {"an external entity where the data could be",

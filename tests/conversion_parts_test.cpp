@@ -1,9 +1,9 @@
 // The core's parts on their own (the output name rule, count texts, outputs that
 // cannot be written, the Base64 decoder's faults, the reader's choice of decoding
 // beside the parser, the formats' smallest sizes, the platform file) and faults of the
-// machine (outputs the user may not write, taken temporary names, a full quota, file
-// watchers, a read error). A full disk is tried through the command line, where the
-// program's handling of a size limit takes part.
+// machine (outputs the user may not write, taken temporary names, a full quota, short
+// reads and writes, file watchers, a read error). A full disk is tried through the command line,
+// where the program's handling of a size limit takes part.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -74,6 +74,17 @@ extern "C" int linkat(int fromAt, const char* from, int toAt, const char* to, in
   return static_cast<int>(::syscall(SYS_linkat, fromAt, from, toAt, to, flags));
 }
 
+// Files are read and written at most this many bytes a call.
+static std::size_t largestTransfer = SIZE_MAX;
+
+extern "C" ssize_t write(int file, const void* bytes, std::size_t size) {
+  return ::syscall(SYS_write, file, bytes, std::min(size, largestTransfer));
+}
+
+extern "C" ssize_t pread(int file, void* bytes, std::size_t size, off_t at) {
+  return ::syscall(SYS_pread64, file, bytes, std::min(size, largestTransfer), at);
+}
+
 static bool quotaFull = false;  // reserving space fails as it does over a user's quota
 
 extern "C" int fallocate(int file, int mode, off_t offset, off_t length) {
@@ -133,7 +144,7 @@ TEST(SafeOutputFile, RefusesOutputsThatCannotBeWrittenAndNamesTheCause) {
 }
 
 #ifdef __linux__
-TEST(MachineFaults, TakenTemporaryNamesAreTriedAgainAndAFullQuotaIsTold) {
+TEST(MachineFaults, TakenTemporaryNamesFullQuotasAndShortReadsAndWritesAreMetRightly) {
   TempFolder folder;
   WriteFile(folder / "t.XMLdig", DocumentXml("1", "1", "BQ=="));
   for (const auto& made : {TemporaryFileFactory(CreateTemporaryFile), {CreateNamedTemporaryFile}}) {
@@ -142,12 +153,24 @@ TEST(MachineFaults, TakenTemporaryNamesAreTriedAgainAndAFullQuotaIsTold) {
     EXPECT_EQ(namesTakenLeft, 0);
   }
   quotaFull = true;  // found before the table is written, though the disk has room
-  EXPECT_EQ(ConversionOutcome(folder / "t.XMLdig"), "error 1009: not enough free space for \"" +
-                                                        Text(folder / "t.txt") +
-                                                        "\": the table needs 4 bytes");
+  const std::string full = "error 1009: not enough free space for \"" + Text(folder / "t.txt");
+  EXPECT_EQ(ConversionOutcome(folder / "t.XMLdig"), full + "\": the table needs 4 bytes");
   quotaFull = false;
   EXPECT_EQ(ReadFile(folder / "t.txt"), "5,\r\n");
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"t.XMLdig", "t.txt"}));
+  // Short reads and writes are carried on: the outputs are those made without them.
+  WriteFile(folder / "s.XMLdig",
+            DocumentXml("3", "300", EncodeBase64(std::vector<std::uint8_t>(900, 200))));
+  for (const Format format : {Format::kTable, Format::kCsv}) {
+    ConversionRequest request;
+    request.pathText = Text(folder / "s.XMLdig");
+    request.format = format;
+    FakeProgress progress;
+    const std::string whole = ConversionOutcome(request, progress);
+    largestTransfer = 7;
+    EXPECT_EQ(ConversionOutcome(request, progress), whole);
+    largestTransfer = SIZE_MAX;
+  }
 }
 #endif
 
@@ -165,8 +188,7 @@ TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
       made->Begin();
       router.Take(std::vector<std::uint8_t>(plan.needed));
       made->End();
-      EXPECT_EQ(out.Size(), made->SmallestSize())
-          << NameOf(format) << " " << lines << "x" << samples;
+      EXPECT_EQ(out.Size(), made->SmallestSize()) << NameOf(format) << lines << 'x' << samples;
     }
   }
 }
