@@ -206,18 +206,17 @@ void VcdFormat::WriteDefinitions() {
   out_.Write(text + std::string(kDefinitionsEnd));
 }
 
-const VcdFormat::LineText* VcdFormat::TextsOf(std::uint64_t line, std::size_t count) {
-  if (texts_.empty() || textsFirst_ != line || texts_.size() < count) {
-    texts_.resize(count);
-    textsFirst_ = line;
-    for (std::size_t i = 0; i < count; ++i) {
-      LineText& entry = texts_[i];
-      entry.length = static_cast<std::uint8_t>(WriteIdentifier(line + i, entry.text));
-      entry.text[entry.length++] = '\n';
-      entry.wide = wide_[static_cast<std::size_t>(line + i)];
-    }
+void VcdFormat::MakeTexts(std::uint64_t line, std::size_t count) {
+  texts_.resize(count);
+  textsFirst_ = line;
+  textsWide_ = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    LineText& entry = texts_[i];
+    entry.length = static_cast<std::uint8_t>(WriteIdentifier(line + i, entry.text));
+    entry.text[entry.length++] = '\n';
+    entry.wide = wide_[static_cast<std::size_t>(line + i)];
+    textsWide_ = textsWide_ || entry.wide;
   }
-  return texts_.data();
 }
 
 char* VcdFormat::WriteChange(const LineText& line, std::uint8_t value, char* at) {
@@ -253,16 +252,26 @@ void VcdFormat::WriteChanges(const SpillBlock& block, SampleRows& rows, RoomWrit
             *text.at++ = '\n';
           }
         }
-        const LineText* const texts = TextsOf(line, count);
+        if (texts_.size() < count || textsFirst_ != line) MakeTexts(line, count);
+        const LineText* const texts = texts_.data();
         char* at = text.at;
         for (std::size_t group = 0; group < count; group += 16) {
           const std::size_t n = std::min<std::size_t>(16, count - group);
           std::uint32_t changed = previous == nullptr
                                       ? (std::uint32_t{1} << n) - 1
                                       : ChangedLines(row + group, previous + group, n);
-          for (; changed != 0; changed &= changed - 1) {
-            const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
-            at = WriteChange(texts[i], row[i], at);
+          if (textsWide_) {
+            for (; changed != 0; changed &= changed - 1) {
+              const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
+              at = WriteChange(texts[i], row[i], at);
+            }
+          } else {  // every value 0 or 1
+            for (; changed != 0; changed &= changed - 1) {
+              const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
+              *at = static_cast<char>('0' + row[i]);
+              std::memcpy(at + 1, texts[i].text, sizeof texts[i].text);
+              at += 1 + texts[i].length;
+            }
           }
         }
         text.at = at;

@@ -35,8 +35,8 @@ class VcdFormat : public OutputFormat {
   void WriteChanges(const SpillBlock& block, SampleRows& rows, RoomWriter& text);
   // Writes the line's value, identifier and line feed at `at`; returns the end.
   static char* WriteChange(const LineText& line, std::uint8_t value, char* at);
-  // The texts of `count` chosen lines from `line`.
-  const LineText* TextsOf(std::uint64_t line, std::size_t count);
+  // Makes the texts of `count` chosen lines from `line`.
+  void MakeTexts(std::uint64_t line, std::size_t count);
   // The time of a chosen sample, from 0, in ticks.
   std::uint64_t Tick(std::uint64_t sample) const;
 
@@ -54,6 +54,7 @@ class VcdFormat : public OutputFormat {
   NumberText tickText_;
   std::vector<LineText> texts_;
   std::uint64_t textsFirst_ = 0;  // the chosen line of texts_[0]
+  bool textsWide_ = false;        // whether any of them is wide
 };
 
 }  // namespace sorrelin
