@@ -2,8 +2,8 @@
 // cannot be written, the Base64 decoder's faults, the reader's choice of decoding
 // beside the parser, the formats' smallest sizes, the platform file) and faults of the
 // machine (outputs the user may not write, taken temporary names, a full quota, short
-// reads and writes, file watchers, a read error). A full disk is tried through the command line,
-// where the program's handling of a size limit takes part.
+// reads and writes, file watchers, a read error). A full disk is tried through the
+// command line, where the program's handling of a size limit takes part.
 #include <gtest/gtest.h>
 
 #include <cerrno>
