@@ -265,12 +265,11 @@ void VcdFormat::WriteChanges(const SpillBlock& block, SampleRows& rows, RoomWrit
               const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
               at = WriteChange(texts[i], row[i], at);
             }
-          } else {  // every value 0 or 1
-            for (; changed != 0; changed &= changed - 1) {
-              const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
+          } else if (changed != 0) {  // every value 0 or 1: no branch on each line
+            for (std::size_t i = group; i < group + n; ++i, changed >>= 1) {
               *at = static_cast<char>('0' + row[i]);
               std::memcpy(at + 1, texts[i].text, sizeof texts[i].text);
-              at += 1 + texts[i].length;
+              at += (1 + texts[i].length) & (0 - static_cast<std::size_t>(changed & 1));
             }
           }
         }
