@@ -75,8 +75,9 @@ inline constexpr std::size_t kRowSamples = 16;
 // write a sample of every line together.
 class SampleRows {
  public:
+  // A row may be read 16 bytes at a time.
   SampleRows()
-      : rows_(std::make_unique_for_overwrite<std::uint8_t[]>((kRowSamples + 1) * kRowLines)) {}
+      : rows_(std::make_unique_for_overwrite<std::uint8_t[]>((kRowSamples + 1) * kRowLines + 16)) {}
 
   // Calls take(j, first, count, row, previous) for each sample j of the block in order,
   // with row[i] the value of its line first + i, for at most kRowLines lines at once.

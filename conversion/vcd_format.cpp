@@ -265,6 +265,8 @@ void VcdFormat::WriteChanges(const SpillBlock& block, SampleRows& rows, RoomWrit
               const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
               at = WriteChange(texts[i], row[i], at);
             }
+          } else if (changed != 0 && narrowWriter_ != nullptr && line + group + n <= 94) {
+            at = narrowWriter_(row + group, changed, static_cast<char>('!' + line + group), at);
           } else if (changed != 0) {  // every value 0 or 1: no branch on each line
             for (std::size_t i = group; i < group + n; ++i, changed >>= 1) {
               *at = static_cast<char>('0' + row[i]);

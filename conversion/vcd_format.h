@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "narrow_changes.h"
 #include "number_text.h"
 #include "output_format.h"
 #include "sample_rows.h"
@@ -55,6 +56,7 @@ class VcdFormat : public OutputFormat {
   std::vector<LineText> texts_;
   std::uint64_t textsFirst_ = 0;  // the chosen line of texts_[0]
   bool textsWide_ = false;        // whether any of them is wide
+  NarrowChangeWriter narrowWriter_ = VectorNarrowChangeWriter();
 };
 
 }  // namespace sorrelin
