@@ -179,7 +179,8 @@ TEST(MachineFaults, TakenTemporaryNamesFullQuotasAndShortReadsAndWritesAreMetRig
 TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
   TempFolder folder;
   for (const Format format : {Format::kTable, Format::kCsv, Format::kVcd, Format::kNpy}) {
-    for (const auto& [lines, samples] : {std::pair{"1", "1"}, {"2", "300"}, {"3", "0"}}) {
+    for (const auto& [lines, samples] :
+         {std::pair{"1", "1"}, {"2", "300"}, {"3", "0"}, {"0", "5"}}) {
       const DataPlan plan = PlanData(lines, samples);
       OutputStream out(nullptr);
       const auto made =
