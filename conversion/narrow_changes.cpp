@@ -9,7 +9,6 @@
 #include <immintrin.h>
 
 #include <array>
-#include <bit>
 #endif
 
 namespace sorrelin {
@@ -53,9 +52,18 @@ constexpr std::array<Bytes, 32> MakeGathers() {  // the texts of the lines set i
   return gathers;
 }
 
+constexpr std::array<std::uint8_t, 32> MakeSizes() {  // of the texts of a 5-bit mask
+  std::array<std::uint8_t, 32> sizes{};
+  for (int bits = 0; bits < 32; ++bits) {
+    for (int j = 0; j < 5; ++j) sizes[bits] += 3 * (bits >> j & 1);
+  }
+  return sizes;
+}
+
 alignas(16) constexpr std::array<Bytes, 4> kSpreads = MakeSpreads();
 alignas(16) constexpr std::array<Bytes, 4> kTexts = MakeTexts();
 alignas(16) constexpr std::array<Bytes, 32> kGathers = MakeGathers();
+constexpr std::array<std::uint8_t, 32> kSizes = MakeSizes();
 alignas(16) constexpr Bytes kIdentifierPlaces = {0, -1, 0,  0, -1, 0,  0, -1,
                                                  0, 0,  -1, 0, 0,  -1, 0, 0};
 
@@ -73,7 +81,7 @@ __attribute__((target("ssse3"))) char* WriteChangesSsse3(const std::uint8_t* row
     const __m128i digits = _mm_shuffle_epi8(values, Load(kSpreads[part]));
     const __m128i texts = _mm_add_epi8(_mm_add_epi8(digits, Load(kTexts[part])), first);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_shuffle_epi8(texts, Load(kGathers[bits])));
-    at += 3 * std::popcount(bits);
+    at += kSizes[bits];
   }
   return at;
 }
