@@ -82,7 +82,12 @@ void CsvFormat::End() {
                  [&](std::size_t j, std::size_t first, std::size_t count, const std::uint8_t* row,
                      const std::uint8_t*) {
                    text.Ensure(kRowStartRoom + FormatRoom(count) + 1);
-                   if (block.firstLine + first == 0) WriteRowStart(block.firstSample + j, text);
+                   if (block.firstLine + first == 0) {
+                     const std::uint64_t sample = plan_.firstSample + block.firstSample + j + 1;
+                     text.at = sampleText_.Write(sample, text.at);
+                     *text.at++ = ',';
+                     if (settings_.sampleRate) WriteTime(sample, text);
+                   }
                    text.at = FormatValues(row, count, text.at);
                    if (endsRows && first + count == block.lineCount) {
                      // The row's last comma becomes its CR.
@@ -93,15 +98,10 @@ void CsvFormat::End() {
   });
 }
 
-void CsvFormat::WriteRowStart(std::uint64_t chosenSample, RoomWriter& text) {
-  const std::uint64_t sample = plan_.firstSample + chosenSample + 1;
-  text.at = sampleText_.Write(sample, text.at);
+void CsvFormat::WriteTime(std::uint64_t sample, RoomWriter& text) const {
+  const double time = static_cast<double>(sample - 1) / *settings_.sampleRate;
+  text.at = std::to_chars(text.at, text.at + 32, time, std::chars_format::general, 12).ptr;
   *text.at++ = ',';
-  if (settings_.sampleRate) {
-    const double time = static_cast<double>(sample - 1) / *settings_.sampleRate;
-    text.at = std::to_chars(text.at, text.at + 32, time, std::chars_format::general, 12).ptr;
-    *text.at++ = ',';
-  }
 }
 
 }  // namespace sorrelin

@@ -23,8 +23,8 @@ class CsvFormat : public OutputFormat {
   void End() override;
 
  private:
-  // Writes a row's number and time, for the chosen sample `chosenSample` from 0.
-  void WriteRowStart(std::uint64_t chosenSample, RoomWriter& text);
+  // Writes the time of a sample, numbered from 1, and a comma.
+  void WriteTime(std::uint64_t sample, RoomWriter& text) const;
 
   const DataPlan& plan_;
   OutputStream& out_;
