@@ -7,16 +7,17 @@ namespace sorrelin {
 namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
+constexpr std::size_t kBlockSize = kBlock + OutputStream::kLargestRoom;
 
 }  // namespace
 
-// A block has room for kBlock + kLargestRoom bytes and is handed over when the next
+// A block has room for kBlockSize bytes and is handed over when the next
 // Room() does not fit: every write is of at least kBlock bytes.
 OutputStream::OutputStream(OutputTarget* target) {
   if (target) {
-    writer_ = std::make_unique<BlockWriter>(*target, kBlock + kLargestRoom);
+    writer_ = std::make_unique<BlockWriter>(*target, kBlockSize);
     block_ = next_ = writer_->Block();
-    end_ = block_ + kBlock + kLargestRoom;
+    end_ = block_ + kBlockSize;
   } else {
     StopWriting();
   }
@@ -35,7 +36,7 @@ void OutputStream::NextBlock() {
   counted_ += static_cast<std::size_t>(next_ - block_);
   if (writer_) block_ = writer_->Hand(static_cast<std::size_t>(next_ - block_));
   next_ = block_;
-  end_ = block_ + (writer_ ? kBlock + kLargestRoom : kLargestRoom);
+  end_ = block_ + (writer_ ? kBlockSize : kLargestRoom);
   if (writer_ && writer_->Fault()) StopWriting();
 }
 
