@@ -150,8 +150,8 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
       {"a long count cut between characters",
        DocumentXml(std::string(39, '9') + "\xC3\xA9", "1", ""),
        "error 1007: line count is not a number: \"" + std::string(39, '9') + "...\""},
-      {"one line too short", DocumentXml("1", "3", "AQ=="),
-       "error 1008: data too short: 1 line of 3 samples need 3 bytes, the data holds 1"},
+      {"one line too short, its last group unpadded", DocumentXml("1", "3", "AQI"),
+       "error 1008: data too short: 1 line of 3 samples need 3 bytes, the data holds 2"},
       {"counts whose product overflows", DocumentXml("4294967296", "4294967296", "AQ=="),
        "error 1008: data too short: 4294967296 lines of 4294967296 samples need more than 2^64 "
        "bytes, the data holds 1"},
