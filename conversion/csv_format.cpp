@@ -78,23 +78,22 @@ void CsvFormat::End() {
   const std::uint64_t lines = plan_.chosenLineCount;
   spill_->ReadBack(0, [&](const SpillBlock& block) {
     const bool endsRows = block.EndsLines(lines);
-    rows.ForEach(block, false,
-                 [&](std::size_t j, std::size_t first, std::size_t count, const std::uint8_t* row,
-                     const std::uint8_t*) {
-                   text.Ensure(kRowStartRoom + FormatRoom(count) + 1);
-                   if (block.firstLine + first == 0) {
-                     const std::uint64_t sample = plan_.firstSample + block.firstSample + j + 1;
-                     text.at = sampleText_.Write(sample, text.at);
-                     *text.at++ = ',';
-                     if (settings_.sampleRate) WriteTime(sample, text);
-                   }
-                   text.at = FormatValues(row, count, text.at);
-                   if (endsRows && first + count == block.lineCount) {
-                     // The row's last comma becomes its CR.
-                     text.at[-1] = '\r';
-                     *text.at++ = '\n';
-                   }
-                 });
+    rows.ForEach(block, [&](std::size_t j, std::size_t first, std::size_t count,
+                            const std::uint8_t* row, const std::uint8_t*) {
+      text.Ensure(kRowStartRoom + FormatRoom(count) + 1);
+      if (block.firstLine + first == 0) {
+        const std::uint64_t sample = plan_.firstSample + block.firstSample + j + 1;
+        text.at = sampleText_.Write(sample, text.at);
+        *text.at++ = ',';
+        if (settings_.sampleRate) WriteTime(sample, text);
+      }
+      text.at = FormatValues(row, count, text.at);
+      if (endsRows && first + count == block.lineCount) {
+        // The row's last comma becomes its CR.
+        text.at[-1] = '\r';
+        *text.at++ = '\n';
+      }
+    });
   });
 }
 

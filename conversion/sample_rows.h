@@ -81,14 +81,14 @@ class SampleRows {
 
   // Calls take(j, first, count, row, previous) for each sample j of the block in order,
   // with row[i] the value of its line first + i, for at most kRowLines lines at once.
-  // `previous` holds the same lines' values at the sample before, when `withPrevious`
-  // (the block was read back with a look behind of 1) and there is one; else it is null.
+  // `previous` holds the same lines' values at the sample before, when the block has it
+  // (read back with a look behind, or a sample gathered with this one); else it is null.
   template <typename Take>
-  void ForEach(const SpillBlock& block, bool withPrevious, Take&& take) {
+  void ForEach(const SpillBlock& block, Take&& take) {
     const std::size_t samplesAtOnce = block.lineCount <= kRowLines ? kRowSamples : 1;
     for (std::size_t j = 0; j < block.sampleCount; j += samplesAtOnce) {
       const std::size_t n = std::min(samplesAtOnce, block.sampleCount - j);
-      const bool behind = withPrevious && block.firstSample + j != 0;
+      const bool behind = block.lookBehind && block.firstSample + j != 0;
       for (std::size_t first = 0; first < block.lineCount; first += kRowLines) {
         const std::size_t m = std::min(kRowLines, block.lineCount - first);
         const std::uint8_t* const values = block.values + first * block.stride + j;
@@ -96,7 +96,7 @@ class SampleRows {
         GatherRows(values, block.stride, m, n, rows_.get() + m);
         for (std::size_t t = 0; t < n; ++t) {
           const std::uint8_t* const row = rows_.get() + (t + 1) * m;
-          take(j + t, first, m, row, behind || (withPrevious && t != 0) ? row - m : nullptr);
+          take(j + t, first, m, row, behind || t != 0 ? row - m : nullptr);
         }
       }
     }

@@ -161,7 +161,7 @@ void SpillFile::ReadBack(std::size_t lookBehind,
           static_cast<std::size_t>(std::min<std::uint64_t>(groupLines, lines_ - line));
       Read(line, lineCount, first - behind, count + behind, block.get() + lookBehind - behind,
            stride);
-      take({line, lineCount, first, count, stride, block.get() + lookBehind});
+      take({line, lineCount, first, count, stride, block.get() + lookBehind, lookBehind != 0});
     }
   }
 }

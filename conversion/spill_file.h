@@ -24,8 +24,9 @@ struct SpillBlock {
   std::size_t sampleCount;
   std::size_t stride;  // from one line's values to the next
   // values[i * stride + j]: sample firstSample + j of line firstLine + i. With a look
-  // behind of one sample, values[i * stride - 1] is the sample before, when there is one.
+  // behind, values[i * stride - 1] is the sample before, when there is one.
   const std::uint8_t* values;
+  bool lookBehind;
   // Whether the block holds the last of `lines` lines.
   bool EndsLines(std::uint64_t lines) const { return firstLine + lineCount == lines; }
 };

@@ -232,52 +232,49 @@ char* VcdFormat::WriteChange(const LineText& line, std::uint8_t value, char* at)
 
 void VcdFormat::WriteChanges(const SpillBlock& block, SampleRows& rows, RoomWriter& text) {
   const bool endsDump = block.EndsLines(plan_.chosenLineCount);
-  rows.ForEach(
-      block, true,
-      [&](std::size_t j, std::size_t first, std::size_t count, const std::uint8_t* row,
-          const std::uint8_t* previous) {
-        const std::uint64_t sample = block.firstSample + j;
-        const std::uint64_t line = block.firstLine + first;
-        text.Ensure(kDumpStart.size() + kStampRoom + count * kChangeRoom + kDumpEnd.size());
-        if (previous == nullptr) {
-          if (line == 0) text.Put(kDumpStart);
-        } else {
-          const bool same = count <= 16 ? ChangedLines(row, previous, count) == 0
-                                        : std::memcmp(row, previous, count) == 0;
-          if (same) return;
-          if (stamped_ != sample) {
-            stamped_ = sample;
-            *text.at++ = '#';
-            text.at = tickText_.Write(Tick(sample), text.at);
-            *text.at++ = '\n';
-          }
+  rows.ForEach(block, [&](std::size_t j, std::size_t first, std::size_t count,
+                          const std::uint8_t* row, const std::uint8_t* previous) {
+    const std::uint64_t sample = block.firstSample + j;
+    const std::uint64_t line = block.firstLine + first;
+    text.Ensure(kDumpStart.size() + kStampRoom + count * kChangeRoom + kDumpEnd.size());
+    if (previous == nullptr) {
+      if (line == 0) text.Put(kDumpStart);
+    } else {
+      const bool same = count <= 16 ? ChangedLines(row, previous, count) == 0
+                                    : std::memcmp(row, previous, count) == 0;
+      if (same) return;
+      if (stamped_ != sample) {
+        stamped_ = sample;
+        *text.at++ = '#';
+        text.at = tickText_.Write(Tick(sample), text.at);
+        *text.at++ = '\n';
+      }
+    }
+    if (texts_.size() < count || textsFirst_ != line) MakeTexts(line, count);
+    const LineText* const texts = texts_.data();
+    char* at = text.at;
+    for (std::size_t group = 0; group < count; group += 16) {
+      const std::size_t n = std::min<std::size_t>(16, count - group);
+      std::uint32_t changed = previous == nullptr ? (std::uint32_t{1} << n) - 1
+                                                  : ChangedLines(row + group, previous + group, n);
+      if (textsWide_) {
+        for (; changed != 0; changed &= changed - 1) {
+          const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
+          at = WriteChange(texts[i], row[i], at);
         }
-        if (texts_.size() < count || textsFirst_ != line) MakeTexts(line, count);
-        const LineText* const texts = texts_.data();
-        char* at = text.at;
-        for (std::size_t group = 0; group < count; group += 16) {
-          const std::size_t n = std::min<std::size_t>(16, count - group);
-          std::uint32_t changed = previous == nullptr
-                                      ? (std::uint32_t{1} << n) - 1
-                                      : ChangedLines(row + group, previous + group, n);
-          if (textsWide_) {
-            for (; changed != 0; changed &= changed - 1) {
-              const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
-              at = WriteChange(texts[i], row[i], at);
-            }
-          } else if (changed != 0 && narrowWriter_ != nullptr && line + group + n <= 94) {
-            at = narrowWriter_(row + group, changed, static_cast<char>('!' + line + group), at);
-          } else if (changed != 0) {  // every value 0 or 1: no branch on each line
-            for (std::size_t i = group; i < group + n; ++i, changed >>= 1) {
-              *at = static_cast<char>('0' + row[i]);
-              std::memcpy(at + 1, texts[i].text, sizeof texts[i].text);
-              at += (1 + texts[i].length) & (0 - static_cast<std::size_t>(changed & 1));
-            }
-          }
+      } else if (changed != 0 && narrowWriter_ != nullptr && line + group + n <= 94) {
+        at = narrowWriter_(row + group, changed, static_cast<char>('!' + line + group), at);
+      } else if (changed != 0) {  // every value 0 or 1: no branch on each line
+        for (std::size_t i = group; i < group + n; ++i, changed >>= 1) {
+          *at = static_cast<char>('0' + row[i]);
+          std::memcpy(at + 1, texts[i].text, sizeof texts[i].text);
+          at += (1 + texts[i].length) & (0 - static_cast<std::size_t>(changed & 1));
         }
-        text.at = at;
-        if (previous == nullptr && endsDump && first + count == block.lineCount) text.Put(kDumpEnd);
-      });
+      }
+    }
+    text.at = at;
+    if (previous == nullptr && endsDump && first + count == block.lineCount) text.Put(kDumpEnd);
+  });
 }
 
 }  // namespace sorrelin

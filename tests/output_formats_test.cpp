@@ -95,7 +95,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {Format::kVcd, 100, 50, 1, {{{3, 99}}, 2, 49}, 1000, Way::kPlainly},
       {Format::kVcd, 5, 400, 255, {{{2, 4}}, 50, 350}},
       {Format::kVcd, 4, 300, 3, {}, 0.01, Way::kInPieces},
-      {Format::kVcd, 2100, 20, 1, {{{2, 2100}}, 1, 19}},  // rows of more than 2048 lines
+      {Format::kVcd, 3000, 20, 1, {{{2, 3000}}, 1, 19}},  // rows of 2048+ lines, 64+ KiB of $var
       {Format::kVcd, 2, 9'000'000, 0},                    // read back in more than one block
   };
   TempFolder folder;
