@@ -76,14 +76,14 @@ void CsvFormat::End() {
   RoomWriter text(out_);
   SampleRows rows;
   const std::uint64_t lines = plan_.chosenLineCount;
+  std::uint64_t sample = plan_.firstSample;  // of the last row begun, numbered from 1
   spill_->ReadBack(0, [&](const SpillBlock& block) {
     const bool endsRows = block.EndsLines(lines);
-    rows.ForEach(block, [&](std::size_t j, std::size_t first, std::size_t count,
+    rows.ForEach(block, [&](std::size_t, std::size_t first, std::size_t count,
                             const std::uint8_t* row, const std::uint8_t*) {
       text.Ensure(kRowStartRoom + FormatRoom(count) + 1);
-      if (block.firstLine + first == 0) {
-        const std::uint64_t sample = plan_.firstSample + block.firstSample + j + 1;
-        text.at = sampleText_.Write(sample, text.at);
+      if (block.firstLine + first == 0) {  // rows begin in the order of their samples
+        text.at = sampleText_.Write(++sample, text.at);
         *text.at++ = ',';
         if (settings_.sampleRate) WriteTime(sample, text);
       }

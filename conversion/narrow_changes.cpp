@@ -29,7 +29,7 @@ constexpr std::array<Bytes, 4> MakeSpreads() {  // each line's value to its text
 constexpr std::array<Bytes, 4> MakeTexts() {  // '0', the identifier's offset, '\n'
   std::array<Bytes, 4> texts{};
   for (int part = 0; part < 4; ++part) {
-    for (int i = 0; i < 15; ++i) {
+    for (int i = 0; i < 16; ++i) {  // the last byte is never taken
       texts[part][i] = static_cast<std::int8_t>(i % 3 == 0   ? '0'
                                                 : i % 3 == 1 ? 5 * part + i / 3
                                                              : '\n');
