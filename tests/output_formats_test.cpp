@@ -118,7 +118,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       const std::uint64_t sample = c.samples == 0 ? 0 : i % c.samples;  // the lines alternate
       values[i] = c.largest != 0 ? (state >> 16) % (c.largest + 1)      // where blocks meet
                                  : (sample / 100'000 == 83 && (sample + i / c.samples) % 2 == 0) +
-                                       2 * (i == c.samples + 8'300'001);  // amid 0s and 1s
+                                       2 * (i == 8 << 20);  // a MiB's first, amid 0s and 1s
     }
     TempFolder place;
     const fs::path document = place / "doc.XMLdig";
