@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "spill_file.h"
@@ -92,7 +93,11 @@ class SampleRows {
       for (std::size_t first = 0; first < block.lineCount; first += kRowLines) {
         const std::size_t m = std::min(kRowLines, block.lineCount - first);
         const std::uint8_t* const values = block.values + first * block.stride + j;
-        if (behind) GatherRows(values - 1, block.stride, m, 1, rows_.get());
+        if (behind && j != 0 && samplesAtOnce != 1) {  // the last row gathered
+          std::memcpy(rows_.get(), rows_.get() + samplesAtOnce * m, m);
+        } else if (behind) {
+          GatherRows(values - 1, block.stride, m, 1, rows_.get());
+        }
         GatherRows(values, block.stride, m, n, rows_.get() + m);
         for (std::size_t t = 0; t < n; ++t) {
           const std::uint8_t* const row = rows_.get() + (t + 1) * m;

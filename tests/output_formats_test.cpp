@@ -87,7 +87,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {Format::kNpy, 5, 300, 255},
       {Format::kNpy, 5, 300, 255, {{{2, 3}, {5, 5}}, 10, 200}, {}, Way::kPlainly},
       {Format::kNpy, 3, 0, 1},
-      {Format::kCsv, 20, 50, 255, {}, 1000},
+      {Format::kCsv, 1000, 700, 255, {}, 1000},  // rows formatted on two threads
       {Format::kCsv, 6, 100, 1, {{{1, 2}, {6, 6}}, 5, 60}, {}, Way::kPlainly},
       {Format::kCsv, 3, 200, 255, {}, 3e6, Way::kInPieces},
       {Format::kCsv, 2, 0, 1, {}, 1000},
