@@ -2,10 +2,12 @@
 // module, NumPy, sigrok-cli, GTKWave's vcd2fst and fst2vcd), and small ones exactly.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <regex>
 #include <sstream>
+#include <system_error>
 
 #include "files.h"
 #include "parallel_formatting.h"
@@ -178,7 +180,7 @@ struct ExactCase {
   std::string outcome;  // a dump's without its $date line
   Selection selection = {};
   std::optional<double> rate = {};
-  bool spillOnFullDisk = false;
+  enum class Spill { kUsual, kOnFullDisk, kNotMade } spill = Spill::kUsual;
 };
 
 TEST(OutputFormats, WriteSmallOutputsExactly) {
@@ -206,6 +208,9 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
       "table sample,time_s,line1,line3\r\n8,0.007,0,255\r\n9,0.008,1,1\r\n10,0.009,1,0\r\n";
   const std::string full = "error 1009: not enough free space in \"" + Text(folder.path()) +
                            "\" for the 4 x 10 values kept while converting";
+  const std::string notMade = "error 1010: cannot make a temporary file in \"" +
+                              Text(folder.path()) +
+                              "\": " + std::generic_category().message(EMFILE);
   const std::string npy = std::string("table \x93NUMPY\x01\x00\x76\x00", 16) +
                           "{'descr': '|u1', 'fortran_order': False, 'shape': (2, 3), }" +
                           std::string(58, ' ') + "\n" + std::string("\0\0\0\3\3\3", 6);
@@ -214,21 +219,25 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
       {Format::kVcd, 0, emptyVcd},
       {Format::kCsv, 10, csv, {{{1, 1}, {3, 3}}, 8, {}}, 1000},
       {Format::kNpy, 10, npy, {{{2, 3}}, 5, 7}},
-      {Format::kCsv, 10, full, {}, {}, true},
+      {Format::kCsv, 10, full, {}, {}, ExactCase::Spill::kOnFullDisk},
+      {Format::kVcd, 10, notMade, {}, {}, ExactCase::Spill::kNotMade},
   };
   const fs::path document = folder / "a $end.XMLdig";  // a '$' in the dump's comment
   for (const ExactCase& c : cases) {
     SCOPED_TRACE(std::string(ExtensionOf(c.format)) + " of " + std::to_string(c.samples));
-    if (c.spillOnFullDisk && !fs::exists("/dev/full")) continue;
+    if (c.spill == ExactCase::Spill::kOnFullDisk && !fs::exists("/dev/full")) continue;
     const std::vector<std::uint8_t> none;
     WriteFile(document, DocumentXml(c.samples ? "4" : "2", std::to_string(c.samples),
                                     EncodeBase64(c.samples ? values : none)));
     ConversionEnvironment environment;
     int made = 0;  // the second temporary file keeps the values
-    if (c.spillOnFullDisk) {
-      environment.temporaryFiles = [&made](const fs::path& place) {
-        return ++made == 2 ? TemporaryFile{OpenFile("/dev/full", "w+b"), {}}
-                           : CreateTemporaryFile(place);
+    if (c.spill != ExactCase::Spill::kUsual) {
+      environment.temporaryFiles = [&made, &c](const fs::path& place) {
+        if (++made != 2) return CreateTemporaryFile(place);
+        errno = EMFILE;
+        return c.spill == ExactCase::Spill::kNotMade
+                   ? TemporaryFile{}
+                   : TemporaryFile{OpenFile("/dev/full", "w+b"), {}};
       };
     }
     FakeProgress progress;
