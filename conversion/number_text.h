@@ -17,10 +17,13 @@ class NumberText {
 
   // Writes `number` at `at`, which has room for kRoom bytes; returns the text's end.
   char* Write(std::uint64_t number, char* at) noexcept {
-    // The text is kept, read and written in whole words: a word read just after a
-    // byte of it was stored would wait for the store.
+    // The text is kept, read and written in whole words, the same way each time: a
+    // read that spans a store of another size would wait for it.
     if (number == number_ + 1 && nines_ != 0) {
-      words_[lastWord_] += lastDigitOne_;
+      std::uint64_t words[kWords];
+      std::memcpy(words, words_, kRoom);
+      for (std::size_t k = 0; k < kWords; ++k) words[k] += step_[k];
+      std::memcpy(words_, words, kRoom);
       --nines_;
     } else if (number != number_) {
       Set(number);
@@ -36,19 +39,18 @@ class NumberText {
     length_ = static_cast<std::size_t>(std::to_chars(text, text + kRoom, number).ptr - text);
     std::memcpy(words_, text, kRoom);
     nines_ = static_cast<unsigned>('9' - text[length_ - 1]);
-    lastWord_ = (length_ - 1) / 8;
-    char one[8] = {};
-    one[(length_ - 1) % 8] = 1;
-    std::memcpy(&lastDigitOne_, one, 8);
+    char step[kRoom] = {};
+    step[length_ - 1] = 1;
+    std::memcpy(step_, step, kRoom);
     number_ = number;
   }
 
-  std::uint64_t words_[kRoom / 8];  // the digits of number_, as bytes
+  static constexpr std::size_t kWords = kRoom / 8;
+  std::uint64_t words_[kWords];  // the digits of number_, as bytes
   std::size_t length_;
   std::uint64_t number_;
-  unsigned nines_;  // next numbers before the last digit carries
-  std::size_t lastWord_;
-  std::uint64_t lastDigitOne_;  // 1 in the last digit's byte of its word
+  unsigned nines_;              // next numbers before the last digit carries
+  std::uint64_t step_[kWords];  // adds 1 to the last digit
 };
 
 }  // namespace sorrelin
