@@ -42,7 +42,7 @@ class Conversion : public ReaderClient {
     if (read.end == DocumentRead::End::kLoadFailed) outcome_.ReportLoadFailure(read.loadFailure);
     ReportMissingElements(read.values);
     if (!output_ && !outcome_.Failed() && !WriteKeptData(read.values)) return Cancelled();
-    if (output_) output_->Finish();
+    if (output_ && !output_->Finish([this] { return KeepGoing(); })) return Cancelled();
     if (outcome_.Failed()) return outcome_.Result();
     if (!output_->Commit([this] { return KeepGoing(); })) {
       return outcome_.Failed() ? outcome_.Result() : Cancelled();

@@ -110,29 +110,32 @@ void ConversionOutput::ReportFormatFault(const ConversionError& error) {
   formatFailed_ = true;
 }
 
-void ConversionOutput::Finish() {
-  if (!router_) return;
+bool ConversionOutput::Finish(const std::function<bool()>& proceed) {
+  if (!router_) return true;
   if (!router_->Complete()) {
     const std::string bytes =
         plan_.neededOverflows ? std::string("more than 2^64") : std::to_string(plan_.needed);
     auto counted = [](std::uint64_t count, const char* noun) {
       return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
     };
-    return outcome_.Report(
+    outcome_.Report(
         Stage::kDataLength,
         ConversionError(ErrorNumber::kDataTooShort,
                         "data too short: " + counted(plan_.lines, "line") + " of " +
                             counted(plan_.samples, "sample") + " need " + bytes +
                             " bytes, the data holds " + std::to_string(router_->Received())));
+    return true;
   }
+  bool ended = true;
   if (!formatFailed_) {
     try {
-      format_->End();
+      ended = format_->End(proceed);
     } catch (const ConversionError& error) {
       ReportFormatFault(error);
     }
   }
   ReportWriteFault(stream_->Finish());
+  return ended;
 }
 
 void ConversionOutput::ReportWriteFault(std::exception_ptr fault) {

@@ -32,8 +32,9 @@ class ConversionOutput : public DataSink {
   ConversionOutput& operator=(const ConversionOutput&) = delete;
 
   void Take(std::span<const std::uint8_t> bytes) override;
-  // The data has ended: the output is complete, or its faults are reported.
-  void Finish();
+  // The data has ended: the output is complete, or its faults are reported; false
+  // when `proceed`, asked while the rest is written, said no.
+  bool Finish(const std::function<bool()>& proceed);
   // The counts, the data's length and the output's size, once finished without a fault.
   ConversionFigures Figures() const;
   // Puts the output in place unless `proceed`, asked last, says no; false when it is not.

@@ -72,13 +72,17 @@ void CsvFormat::Begin() {
                                        settings_.temporaryFiles, settings_.spillFolder);
 }
 
-void CsvFormat::End() {
+bool CsvFormat::End(const std::function<bool()>& proceed) {
   StreamWriter text(out_);
   Hand hands[2];
   ParallelFormatting formatting([&](const SpillBlock& slice, RoomWriter& room, int hand) {
     WriteRows(slice, hands[hand], room);
   });
-  spill_->ReadBack(0, [&](const SpillBlock& block) { formatting.Run(block, text); });
+  return spill_->ReadBack(0, [&](const SpillBlock& block) {
+    if (!proceed()) return false;
+    formatting.Run(block, text);
+    return true;
+  });
 }
 
 void CsvFormat::WriteRows(const SpillBlock& block, Hand& hand, RoomWriter& text) const {

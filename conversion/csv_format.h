@@ -21,7 +21,7 @@ class CsvFormat : public OutputFormat {
   void Begin() override;
   void Values(std::span<const std::uint8_t> values) override { spill_->Append(values); }
   void EndLine() override {}
-  void End() override;
+  bool End(const std::function<bool()>& proceed) override;
 
  private:
   // What a thread formatting rows keeps.

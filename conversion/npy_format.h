@@ -15,7 +15,7 @@ class NpyFormat : public OutputFormat {
   void Begin() override { out_.Write(header_); }
   void Values(std::span<const std::uint8_t> values) override;
   void EndLine() override {}
-  void End() override {}
+  bool End(const std::function<bool()>&) override { return true; }
 
  private:
   const DataPlan& plan_;

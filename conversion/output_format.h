@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -30,8 +31,9 @@ class OutputFormat {
   virtual void Values(std::span<const std::uint8_t> values) = 0;
   // The line under way has all its chosen values.
   virtual void EndLine() = 0;
-  // Every value has come: writes what follows.
-  virtual void End() = 0;
+  // Every value has come: writes what follows, asking `proceed` now and then whether
+  // to go on. False when it said no and the output is left unfinished.
+  virtual bool End(const std::function<bool()>& proceed) = 0;
 };
 
 // What a format needs beyond the plan.

@@ -10,10 +10,12 @@
 namespace sorrelin {
 namespace {
 
-// Samples in a slice: about 256 KiB of values, in whole groups of kRowSamples.
+// Samples in a slice: about 256 KiB of values, and at most 16 Ki rows of text, in whole
+// groups of kRowSamples.
 std::size_t SliceSamples(std::size_t lines) {
   constexpr std::size_t kSliceValues = std::size_t{256} << 10;
-  return std::max<std::size_t>(kRowSamples, kSliceValues / lines / kRowSamples * kRowSamples);
+  constexpr std::size_t kSliceRows = std::size_t{16} << 10;
+  return std::clamp(kSliceValues / lines / kRowSamples * kRowSamples, kRowSamples, kSliceRows);
 }
 
 SpillBlock Slice(const SpillBlock& block, std::size_t first, std::size_t count) {

@@ -138,9 +138,9 @@ void SpillFile::Flush() {
   pendingSize_ = 0;
 }
 
-void SpillFile::ReadBack(std::size_t lookBehind,
-                         const std::function<void(const SpillBlock&)>& take) {
-  if (!file_.file) return;
+bool SpillFile::ReadBack(std::size_t lookBehind,
+                         const std::function<bool(const SpillBlock&)>& take) {
+  if (!file_.file) return true;
   Flush();
   pending_.reset();
   // Every line in a block when a sample of each fits, else one sample of fewer lines.
@@ -161,9 +161,13 @@ void SpillFile::ReadBack(std::size_t lookBehind,
           static_cast<std::size_t>(std::min<std::uint64_t>(groupLines, lines_ - line));
       Read(line, lineCount, first - behind, count + behind, block.get() + lookBehind - behind,
            stride);
-      take({line, lineCount, first, count, stride, block.get() + lookBehind, lookBehind != 0});
+      if (!take(
+              {line, lineCount, first, count, stride, block.get() + lookBehind, lookBehind != 0})) {
+        return false;
+      }
     }
   }
+  return true;
 }
 
 // Reads `count` values from sample `from` of each line to `to`, `stride` apart.

@@ -51,8 +51,9 @@ class SpillFile {
 
   // Calls `take` for blocks covering every value, in the order of their samples, then
   // of their lines; a block of several samples holds every line. `lookBehind` (0 or
-  // 1) samples before each block come with it.
-  void ReadBack(std::size_t lookBehind, const std::function<void(const SpillBlock&)>& take);
+  // 1) samples before each block come with it. `take` returns whether to go on;
+  // ReadBack, whether every block was taken.
+  bool ReadBack(std::size_t lookBehind, const std::function<bool(const SpillBlock&)>& take);
 
  private:
   void Flush();

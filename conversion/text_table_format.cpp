@@ -39,12 +39,16 @@ void TextTableFormat::EndLine() {
   out_.Wrote(2);
 }
 
-void TextTableFormat::End() {
-  if (plan_.sampleCount != 0) return;  // every row has ended with its last value
+bool TextTableFormat::End(const std::function<bool()>& proceed) {
+  if (plan_.sampleCount != 0) return true;  // every row has ended with its last value
   // Rows without values: once the stream only counts, they are counted at once.
   std::uint64_t rows = plan_.chosenLineCount;
-  for (; rows != 0 && out_.Writing(); --rows) EndLine();
+  for (; rows != 0 && out_.Writing(); --rows) {
+    if (rows % (std::uint64_t{1} << 20) == 0 && !proceed()) return false;
+    EndLine();
+  }
   out_.Count(2 * rows);
+  return true;
 }
 
 }  // namespace sorrelin

@@ -13,7 +13,7 @@ class TextTableFormat : public OutputFormat {
   void Begin() override {}
   void Values(std::span<const std::uint8_t> values) override;
   void EndLine() override;
-  void End() override;
+  bool End(const std::function<bool()>& proceed) override;
 
  private:
   const DataPlan& plan_;

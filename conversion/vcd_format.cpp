@@ -112,18 +112,24 @@ void VcdFormat::EndLine() {
   seen_ = 0;
 }
 
-void VcdFormat::End() {
+bool VcdFormat::End(const std::function<bool()>& proceed) {
   WriteDefinitions();
   StreamWriter text(out_);
   VcdChangeWriter hands[2] = {{wide_, ticks_}, {wide_, ticks_}};
   ParallelFormatting formatting([&hands](const SpillBlock& slice, RoomWriter& room, int hand) {
     hands[hand].Write(slice, room);
   });
-  spill_->ReadBack(1, [&](const SpillBlock& block) { formatting.Run(block, text); });
+  const bool ended = spill_->ReadBack(1, [&](const SpillBlock& block) {
+    if (!proceed()) return false;
+    formatting.Run(block, text);
+    return true;
+  });
+  if (!ended) return false;
   text.Ensure(NumberText::kRoom + 2);
   *text.at++ = '#';
   text.at = std::to_chars(text.at, text.at + 20, ticks_.Of(plan_.sampleCount)).ptr;
   *text.at++ = '\n';
+  return true;
 }
 
 void VcdFormat::WriteDefinitions() {

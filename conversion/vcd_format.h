@@ -21,7 +21,7 @@ class VcdFormat : public OutputFormat {
   void Begin() override;
   void Values(std::span<const std::uint8_t> values) override;
   void EndLine() override;
-  void End() override;
+  bool End(const std::function<bool()>& proceed) override;
 
  private:
   void WriteDefinitions();

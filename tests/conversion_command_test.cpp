@@ -210,12 +210,14 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
     int stopAtCall;  // counted from 1; from the end when negative; 0: never
     bool unplaced;   // the output becomes a folder while the table is written
     std::string outcome;
+    Format format = Format::kTable;
   };
   const std::string unplaced = "error 1010: cannot replace \"" + Text(folder / "run.txt") + "\": ";
   const std::vector<Case> cases = {
       {"stopped at the second block", table, 2, false, "cancelled"},
       {"stopped after the last block", table, -2, false, "cancelled"},
       {"stopped right before the rename", table, -1, false, "cancelled"},
+      {"stopped before csv rows are written", table, -2, false, "cancelled", Format::kCsv},
       {"stopped while kept data is written", kept, -3, false, "cancelled"},
       {"unplaced", table, 0, true, unplaced},
       {"a late fault placed again", badLate, 0, false,
@@ -223,19 +225,25 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
   };
   for (const Case& c : cases) {
     WriteFile(folder / "run.XMLdig", c.document);
+    const std::string output = c.format == Format::kCsv ? "run.csv" : "run.txt";
     for (const bool named : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (named ? ", named" : ""));
-      fs::remove_all(folder / "run.txt");
-      WriteFile(folder / "run.txt", "earlier");
+      for (const char* made : {"run.txt", "run.csv"}) fs::remove_all(folder / made);
+      WriteFile(folder / output, "earlier");
       ConversionEnvironment environment;
       if (named) environment.temporaryFiles = CreateNamedTemporaryFile;
       ConversionRequest request;
       request.pathText = Text(folder / "run.XMLdig");
+      request.format = c.format;
       FakeProgress counting;
-      int calls = 0;
-      counting.onBlock = [&](std::uint64_t) { return ++calls > 0; };
+      int calls = 0, callsOnceRead = 0;  // a csv's rows are written between the last two
+      counting.onBlock = [&](std::uint64_t read) {
+        callsOnceRead += read == c.document.size();
+        return ++calls > 0;
+      };
       if (c.stopAtCall < 0) ConversionOutcome(request, counting, environment);
-      WriteFile(folder / "run.txt", "earlier");
+      if (c.format == Format::kCsv) EXPECT_EQ(callsOnceRead, 3);
+      WriteFile(folder / output, "earlier");
       const int stopAt = c.stopAtCall < 0 ? calls + 1 + c.stopAtCall : c.stopAtCall;
       std::vector<std::uint64_t> reads;
       std::vector<std::string> entriesMeanwhile;
@@ -244,17 +252,17 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
         reads.push_back(read);
         if (reads.size() == 2) entriesMeanwhile = folder.Entries();
         if (c.unplaced && reads.size() == 3) {
-          fs::remove(folder / "run.txt");
-          fs::create_directory(folder / "run.txt");
+          fs::remove(folder / output);
+          fs::create_directory(folder / output);
         }
         return static_cast<int>(reads.size()) != stopAt;
       };
       const std::string outcome = ConversionOutcome(request, progress, environment);
       EXPECT_EQ(outcome.substr(0, c.outcome.size()), c.outcome);
       EXPECT_TRUE(std::is_sorted(reads.begin(), reads.end()));
-      EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
+      EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", output}));
       if (!c.unplaced) {
-        EXPECT_EQ(ReadFile(folder / "run.txt"), "earlier");
+        EXPECT_EQ(ReadFile(folder / output), "earlier");
       }
 #ifdef __linux__  // unnamed, an output under way leaves nothing even if the process is killed
       EXPECT_EQ(entriesMeanwhile.size(), named && c.document != kept ? 3u : 2u);

@@ -188,7 +188,7 @@ TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
       DataRouter router(plan, *made);
       made->Begin();
       router.Take(std::vector<std::uint8_t>(plan.needed));
-      made->End();
+      made->End([] { return true; });
       EXPECT_EQ(out.Size(), made->SmallestSize()) << NameOf(format) << lines << 'x' << samples;
     }
   }

@@ -282,7 +282,7 @@ TEST(ParallelFormatting, WritesSlicesInOrderAndRaisesEitherThreadsFault) {
     std::size_t slices = 0;
     for (; written >> first >> count; ++slices, next += count) EXPECT_EQ(first, next);
     EXPECT_EQ(slices, c.slicesWritten);
-    if (c.failingHand == -1) EXPECT_EQ(next, 5 + kSamples);
+    EXPECT_EQ(next == 5 + kSamples, c.failingHand == -1);
   }
 }
 
