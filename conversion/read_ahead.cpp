@@ -41,13 +41,18 @@ ReadAhead::Bytes ReadAhead::ReadInto(std::span<char> buffer) {
     const BlockSource::Block read = source_.Read(buffer);
     return {buffer.first(read.size), read.last};
   }
-  // A fault drops the bytes taken before it in this call, as it does a read's.
   std::size_t filled = 0;
   for (;;) {
-    const Bytes part = Taken(buffer.size() - filled);
+    Bytes part;
+    try {
+      part = Taken(buffer.size() - filled);
+    } catch (...) {
+      if (filled == 0) throw;
+      return {buffer.first(filled), false};  // the next call raises it
+    }
     std::memcpy(buffer.data() + filled, part.bytes.data(), part.bytes.size());
     filled += part.bytes.size();
-    // A block read short ends a read of more, as a pipe's would.
+    // A block read short would have ended one read of more.
     if (part.last || filled == buffer.size() || blocks_[taking_].size < blockSize_)
       return {buffer.first(filled), part.last};
   }

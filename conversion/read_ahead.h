@@ -34,7 +34,7 @@ class ReadAhead {
   // stay until the next call. Read when asked, they may be none without the end.
   Bytes Take();
   // Fills `buffer` as one Read of the source would: from the blocks in turn while each
-  // was read whole, until it is full or the document ends.
+  // was read whole, until it is full, the document ends or a read failed.
   Bytes ReadInto(std::span<char> buffer);
 
  private:
