@@ -7,6 +7,7 @@
 
 #include "conversion_error.h"
 #include "message_text.h"
+#include "read_ahead.h"
 #include "xml_encodings.h"
 
 namespace sorrelin {
@@ -78,42 +79,42 @@ XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser)
 
 DocumentRead XmlPass::Run() {
   XML_Parser p = parser_.get();
+  ReadAhead blocks(source_, kBlock);  // its thread, if any, ends with the pass
+  const std::uint64_t total = source_.Size();
   std::size_t block = kBlock;
   std::uint64_t lastReached = ~std::uint64_t{0};  // where the last parse call's last event ended
   for (bool last = false; !last;) {
-    if (!client_.KeepReading(bytesRead_, source_.Size()))
-      return Result(DocumentRead::End::kCancelled);
+    if (!client_.KeepReading(bytesRead_, total)) return Result(DocumentRead::End::kCancelled);
     const bool beside = BesideParserReady();
-    if (beside && !ownBuffer_) ownBuffer_ = std::make_unique_for_overwrite<char[]>(kBlock);
     const std::size_t size = beside ? kBlock : block;
-    char* buffer =
-        beside ? ownBuffer_.get() : static_cast<char*>(XML_GetBuffer(p, static_cast<int>(size)));
-    if (!buffer) OutOfMemory();
-    BlockSource::Block read;
+    char* buffer = beside ? nullptr : static_cast<char*>(XML_GetBuffer(p, static_cast<int>(size)));
+    if (!beside && !buffer) OutOfMemory();
+    ReadAhead::Bytes read;
     try {
-      read = source_.Read({buffer, size});
+      read = beside ? blocks.Take() : blocks.ReadInto({buffer, size});
     } catch (const DocumentUnreadable& unreadable) {
       return Result(DocumentRead::End::kLoadFailed, unreadable.what());
     }
     last = read.last;
-    NoteFirstBytes(buffer, read.size);
-    bytesRead_ += read.size;
+    const char* bytes = read.bytes.data();
+    const std::size_t count = read.bytes.size();
+    NoteFirstBytes(bytes, count);
+    bytesRead_ += count;
 
     XML_Status status = XML_STATUS_OK;
     if (beside) {
-      const std::size_t run = DecodeRun({buffer, read.size});
-      if (run < read.size || last) {
-        status = XML_Parse(p, buffer + run, static_cast<int>(read.size - run), last);
-        givenToParser_ += read.size - run;
+      const std::size_t run = DecodeRun({bytes, count});
+      if (run < count || last) {
+        status = XML_Parse(p, bytes + run, static_cast<int>(count - run), last);
+        givenToParser_ += count - run;
       }
     } else {
-      status = XML_ParseBuffer(p, static_cast<int>(read.size), last);
-      givenToParser_ += read.size;
+      status = XML_ParseBuffer(p, static_cast<int>(count), last);
+      givenToParser_ += count;
       const auto reached = static_cast<std::uint64_t>(XML_GetCurrentByteIndex(p));
       // A full block that brought no event: a token longer than the block is pending.
-      block = SameOffset(reached, lastReached) && read.size == size
-                  ? std::min(block * 2, kLargestBlock)
-                  : kBlock;
+      block = SameOffset(reached, lastReached) && count == size ? std::min(block * 2, kLargestBlock)
+                                                                : kBlock;
       lastReached = reached;
     }
     if (failure_) std::rethrow_exception(failure_);
@@ -121,8 +122,7 @@ DocumentRead XmlPass::Run() {
     if (status != XML_STATUS_OK) return Result(DocumentRead::End::kLoadFailed, FailureReason());
   }
   // A stop asked for while the last block was read still counts.
-  if (!client_.KeepReading(bytesRead_, source_.Size()))
-    return Result(DocumentRead::End::kCancelled);
+  if (!client_.KeepReading(bytesRead_, total)) return Result(DocumentRead::End::kCancelled);
   return Result(DocumentRead::End::kRead);
 }
 

@@ -64,7 +64,6 @@ class XmlPass {
   ReaderClient& client_;
   bool besideParser_;
   std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree> parser_;
-  std::unique_ptr<char[]> ownBuffer_;
   std::uint64_t bytesRead_ = 0;
   std::uint64_t givenToParser_ = 0;
   std::uint64_t lastTextEnd_ = 0;  // where expat's last text event of the data ended
