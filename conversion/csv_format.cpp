@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "parallel_formatting.h"
+#include "sample_rows.h"
 #include "table_format.h"
 
 namespace sorrelin {
@@ -73,35 +73,29 @@ void CsvFormat::Begin() {
 }
 
 bool CsvFormat::End(const std::function<bool()>& proceed) {
-  StreamWriter text(out_);
-  Hand hands[2];
-  ParallelFormatting formatting([&](const SpillBlock& slice, RoomWriter& room, int hand) {
-    WriteRows(slice, hands[hand], room);
-  });
+  RoomWriter text(out_);
+  SampleRows rows;
+  const std::uint64_t lines = plan_.chosenLineCount;
+  std::uint64_t sample = plan_.firstSample;  // of the last row begun, numbered from 1
   return spill_->ReadBack(0, [&](const SpillBlock& block) {
     if (!proceed()) return false;
-    formatting.Run(block, text);
+    const bool endsRows = block.EndsLines(lines);
+    rows.ForEach(block, [&](std::size_t, std::size_t first, std::size_t count,
+                            const std::uint8_t* row, const std::uint8_t*) {
+      text.Ensure(kRowStartRoom + FormatRoom(count) + 1);
+      if (block.firstLine + first == 0) {  // rows begin in the order of their samples
+        text.at = sampleText_.Write(++sample, text.at);
+        *text.at++ = ',';
+        if (settings_.sampleRate) WriteTime(sample, text);
+      }
+      text.at = FormatValues(row, count, text.at);
+      if (endsRows && first + count == block.lineCount) {
+        // The row's last comma becomes its CR.
+        text.at[-1] = '\r';
+        *text.at++ = '\n';
+      }
+    });
     return true;
-  });
-}
-
-void CsvFormat::WriteRows(const SpillBlock& block, Hand& hand, RoomWriter& text) const {
-  const bool endsRows = block.EndsLines(plan_.chosenLineCount);
-  hand.rows.ForEach(block, [&](std::size_t j, std::size_t first, std::size_t count,
-                               const std::uint8_t* row, const std::uint8_t*) {
-    text.Ensure(kRowStartRoom + FormatRoom(count) + 1);
-    if (block.firstLine + first == 0) {
-      const std::uint64_t sample = plan_.firstSample + block.firstSample + j + 1;
-      text.at = hand.numbers.Write(sample, text.at);
-      *text.at++ = ',';
-      if (settings_.sampleRate) WriteTime(sample, text);
-    }
-    text.at = FormatValues(row, count, text.at);
-    if (endsRows && first + count == block.lineCount) {
-      // The row's last comma becomes its CR.
-      text.at[-1] = '\r';
-      *text.at++ = '\n';
-    }
   });
 }
 

@@ -4,7 +4,6 @@
 
 #include "number_text.h"
 #include "output_format.h"
-#include "sample_rows.h"
 #include "spill_file.h"
 
 namespace sorrelin {
@@ -24,14 +23,6 @@ class CsvFormat : public OutputFormat {
   bool End(const std::function<bool()>& proceed) override;
 
  private:
-  // What a thread formatting rows keeps.
-  struct Hand {
-    SampleRows rows;
-    NumberText numbers;
-  };
-  // Writes the rows of a block's samples; the block holds the sample's first lines
-  // when it starts rows.
-  void WriteRows(const SpillBlock& block, Hand& hand, RoomWriter& text) const;
   // Writes the time of a sample, numbered from 1, and a comma.
   void WriteTime(std::uint64_t sample, RoomWriter& text) const;
 
@@ -39,6 +30,7 @@ class CsvFormat : public OutputFormat {
   OutputStream& out_;
   FormatSettings settings_;
   std::unique_ptr<SpillFile> spill_;
+  NumberText sampleText_;
 };
 
 }  // namespace sorrelin

@@ -56,53 +56,32 @@ class OutputStream {
   std::exception_ptr fault_;
 };
 
-// Text written straight into room taken at least 64 KiB at a time: how the formats
+// Text written straight into a stream's room, taken 64 KiB at a time: how the formats
 // that read a spill back write what they make of it.
 class RoomWriter {
  public:
-  RoomWriter() = default;
-  virtual ~RoomWriter() = default;
+  explicit RoomWriter(OutputStream& out) : out_(out) {}
+  ~RoomWriter() { out_.Wrote(static_cast<std::size_t>(at - start_)); }
   RoomWriter(const RoomWriter&) = delete;
   RoomWriter& operator=(const RoomWriter&) = delete;
   // Makes room for `bytes`, at most OutputStream::kLargestRoom, at `at`.
   void Ensure(std::size_t bytes) {
-    if (static_cast<std::size_t>(end_ - at) < bytes) TakeRoom();
+    if (static_cast<std::size_t>(end_ - at) >= bytes) return;
+    out_.Wrote(static_cast<std::size_t>(at - start_));
+    start_ = at = out_.Room(OutputStream::kLargestRoom);
+    end_ = at + OutputStream::kLargestRoom;
   }
   void Put(std::string_view text) {
     Ensure(text.size());
     at = std::copy(text.begin(), text.end(), at);
   }
-  void Write(std::string_view text) {
-    for (; text.size() > OutputStream::kLargestRoom;
-         text.remove_prefix(OutputStream::kLargestRoom)) {
-      Put(text.substr(0, OutputStream::kLargestRoom));
-    }
-    Put(text);
-  }
 
   char* at = nullptr;  // where the next text goes
 
- protected:
-  // Gives at least OutputStream::kLargestRoom bytes from `at` to end_.
-  virtual void TakeRoom() = 0;
-  char* end_ = nullptr;
-};
-
-// Text written into an output stream's room.
-class StreamWriter final : public RoomWriter {
- public:
-  explicit StreamWriter(OutputStream& out) : out_(out) {}
-  ~StreamWriter() override { out_.Wrote(static_cast<std::size_t>(at - start_)); }
-
  private:
-  void TakeRoom() override {
-    out_.Wrote(static_cast<std::size_t>(at - start_));
-    start_ = at = out_.Room(OutputStream::kLargestRoom);
-    end_ = at + OutputStream::kLargestRoom;
-  }
-
   OutputStream& out_;
   char* start_ = nullptr;
+  char* end_ = nullptr;
 };
 
 }  // namespace sorrelin

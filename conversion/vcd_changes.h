@@ -32,8 +32,8 @@ struct VcdTicks {
 
 // Writes the changes of a value change dump from spill blocks that hold a look behind:
 // at sample 0 every line's value, between kDumpStart and kDumpEnd; at each later sample
-// where a line changes, its time stamp and each change. Blocks, or slices of them, may
-// come in any order; each writer keeps the texts of the lines it last wrote.
+// where a line changes, its time stamp and each change. It keeps the texts of the
+// lines it last wrote.
 class VcdChangeWriter {
  public:
   // `wide[i]`: whether chosen line i has values other than 0 and 1. Both are kept.

@@ -8,7 +8,6 @@
 #include <limits>
 
 #include "message_text.h"
-#include "parallel_formatting.h"
 #include "vcd_changes.h"
 
 namespace sorrelin {
@@ -114,14 +113,11 @@ void VcdFormat::EndLine() {
 
 bool VcdFormat::End(const std::function<bool()>& proceed) {
   WriteDefinitions();
-  StreamWriter text(out_);
-  VcdChangeWriter hands[2] = {{wide_, ticks_}, {wide_, ticks_}};
-  ParallelFormatting formatting([&hands](const SpillBlock& slice, RoomWriter& room, int hand) {
-    hands[hand].Write(slice, room);
-  });
+  RoomWriter text(out_);
+  VcdChangeWriter changes(wide_, ticks_);
   const bool ended = spill_->ReadBack(1, [&](const SpillBlock& block) {
     if (!proceed()) return false;
-    formatting.Run(block, text);
+    changes.Write(block, text);
     return true;
   });
   if (!ended) return false;

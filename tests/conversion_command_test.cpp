@@ -242,7 +242,7 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
         return ++calls > 0;
       };
       if (c.stopAtCall < 0) ConversionOutcome(request, counting, environment);
-      if (c.format == Format::kCsv) EXPECT_EQ(callsOnceRead, 3);
+      EXPECT_TRUE(c.format != Format::kCsv || callsOnceRead == 3);
       WriteFile(folder / output, "earlier");
       const int stopAt = c.stopAtCall < 0 ? calls + 1 + c.stopAtCall : c.stopAtCall;
       std::vector<std::uint64_t> reads;

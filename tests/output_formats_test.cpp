@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "files.h"
-#include "parallel_formatting.h"
 #include "test_support.h"
 
 namespace sorrelin {
@@ -90,7 +89,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {Format::kNpy, 5, 300, 255},
       {Format::kNpy, 5, 300, 255, {{{2, 3}, {5, 5}}, 10, 200}, {}, Way::kPlainly},
       {Format::kNpy, 3, 0, 1},
-      {Format::kCsv, 1000, 700, 255, {}, 1000},  // rows formatted on two threads
+      {Format::kCsv, 20, 50, 255, {}, 1000},
       {Format::kCsv, 6, 100, 1, {{{1, 2}, {6, 6}}, 5, 60}, {}, Way::kPlainly},
       {Format::kCsv, 3, 200, 255, {}, 3e6, Way::kInPieces},
       {Format::kCsv, 2, 0, 1, {}, 1000},
@@ -250,39 +249,6 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
       outcome.erase(6, end - 5);
     }
     EXPECT_EQ(outcome, c.outcome);
-  }
-}
-
-// Slices come out in the order of their samples, whichever thread formats them; a
-// fault on either thread reaches the caller, with the slices before it written.
-TEST(ParallelFormatting, WritesSlicesInOrderAndRaisesEitherThreadsFault) {
-  constexpr std::size_t kLines = 16, kSamples = 100'000;  // slices of 16384 samples
-  const std::vector<std::uint8_t> values(kLines * kSamples);
-  const SpillBlock block{0, kLines, 5, kSamples, kSamples, values.data(), false};
-  const struct {
-    int failingHand;  // fails on its second slice; -1: none
-    std::size_t slicesWritten;
-  } cases[] = {{-1, 7}, {0, 2}, {1, 3}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.failingHand);
-    int calls[2] = {0, 0};
-    ParallelFormatting formatting([&](const SpillBlock& slice, RoomWriter& text, int hand) {
-      if (hand == c.failingHand && ++calls[hand] == 2) throw std::runtime_error("failed");
-      text.Write(std::to_string(slice.firstSample) + " " + std::to_string(slice.sampleCount) + " ");
-    });
-    TextBuffer text;
-    try {
-      formatting.Run(block, text);
-      EXPECT_EQ(c.failingHand, -1);
-    } catch (const std::runtime_error&) {
-      EXPECT_NE(c.failingHand, -1);
-    }
-    std::istringstream written{std::string(text.Text())};
-    std::uint64_t next = 5, first = 0, count = 0;
-    std::size_t slices = 0;
-    for (; written >> first >> count; ++slices, next += count) EXPECT_EQ(first, next);
-    EXPECT_EQ(slices, c.slicesWritten);
-    EXPECT_EQ(next == 5 + kSamples, c.failingHand == -1);
   }
 }
 
