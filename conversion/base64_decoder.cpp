@@ -77,9 +77,7 @@ std::size_t Base64Decoder::Decode(std::string_view text, bool runOnly) {
   while (p != end) {
     if (pending_ == 0 && !awaitingPad_ && !ended_) {
       if (decodeGroups != nullptr) {
-        const std::size_t taken = decodeGroups(p, static_cast<std::size_t>(end - p), out);
-        p += taken;
-        out += taken / 4 * 3;
+        p += decodeGroups(p, static_cast<std::size_t>(end - p), out);
       }
       while (end - p >= 4) {
         const std::uint32_t a = kTable[p[0]], b = kTable[p[1]], c = kTable[p[2]], d = kTable[p[3]];

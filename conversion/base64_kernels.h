@@ -19,11 +19,12 @@ Base64Kernel CurrentBase64Kernel();
 std::string_view Base64KernelName(Base64Kernel kernel);
 
 // Decodes the leading whole groups of `in` made only of the 64 alphabet characters,
-// in blocks of the kernel's width, and returns how many characters it took (a multiple
-// of 4, possibly 0). Writes their bytes at `out` and may scribble up to
-// kBase64KernelSlack bytes beyond them.
+// with white space between groups, in blocks of the kernel's width, and returns how
+// many characters it took (possibly 0), ending after a whole group or white space.
+// Writes their bytes at `out`, which it moves past them, and may scribble up to
+// kBase64KernelSlack bytes beyond.
 using Base64GroupDecoder = std::size_t (*)(const unsigned char* in, std::size_t size,
-                                           std::uint8_t* out);
+                                           std::uint8_t*& out);
 inline constexpr std::size_t kBase64KernelSlack = 32;
 // The current kernel's decoder; null for the scalar kernel.
 Base64GroupDecoder CurrentBase64GroupDecoder();

@@ -36,10 +36,23 @@ alignas(16) constexpr std::int8_t kGroupBytes[16] = {2, 1,  0,  6,  5,  4,  10, 
 constexpr int kPairWeights = 0x01400140;  // bytes 64, 1: a * 64 + b
 constexpr int kQuadWeights = 0x00011000;  // words 4096, 1: ab * 4096 + cd
 
-// How many characters of a block to take when not all of `good` (a bit per character)
-// are set: its whole groups before the first stranger.
-std::size_t GroupsBefore(unsigned good) {
-  return static_cast<std::size_t>(std::countr_one(good)) & ~std::size_t{3};
+// Where a block whose characters are not all in the alphabet (`good`, a bit per
+// character) ends what the kernel takes: after its whole groups before the first
+// stranger, and after the white space there when that stands between groups, as line
+// breaks do. Moves `out` past the groups' bytes; false when the kernel stops there.
+bool TakeGroupsBefore(unsigned good, const unsigned char* in, std::size_t size, std::size_t& done,
+                      std::uint8_t*& out) {
+  const auto alphabet = static_cast<std::size_t>(std::countr_one(good));
+  const std::size_t groups = alphabet & ~std::size_t{3};
+  done += groups;
+  out += groups / 4 * 3;
+  if (groups != alphabet) return false;
+  const std::size_t start = done;
+  for (; done < size; ++done) {
+    const unsigned char c = in[done];
+    if (c != '\n' && c != '\r' && c != ' ' && c != '\t') break;
+  }
+  return done != start;
 }
 
 __attribute__((target("ssse3"), always_inline)) inline __m128i Table(const std::int8_t* table) {
@@ -47,7 +60,7 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i Table(const std::
 }
 
 __attribute__((target("ssse3"))) std::size_t DecodeSsse3(const unsigned char* in, std::size_t size,
-                                                         std::uint8_t* out) {
+                                                         std::uint8_t*& out) {
   const __m128i lowClasses = Table(kLowClasses), highClasses = Table(kHighClasses);
   const __m128i shifts = Table(kShifts), groupBytes = Table(kGroupBytes);
   const __m128i nibble = _mm_set1_epi8(0x0F), slash = _mm_set1_epi8('/');
@@ -65,9 +78,12 @@ __attribute__((target("ssse3"))) std::size_t DecodeSsse3(const unsigned char* in
     const __m128i values = _mm_add_epi8(text, _mm_shuffle_epi8(shifts, index));
     const __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(values, pairWeights), quadWeights);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(groups, groupBytes));
-    if (good != 0xFFFF) return done + GroupsBefore(good);
-    done += 16;
-    out += 12;
+    if (good == 0xFFFF) {
+      done += 16;
+      out += 12;
+    } else if (!TakeGroupsBefore(good, in, size, done, out)) {
+      break;
+    }
   }
   return done;
 }
@@ -80,7 +96,7 @@ __attribute__((target("avx2"), always_inline)) inline __m256i Broadcast(const st
 }
 
 __attribute__((target("avx2"))) std::size_t DecodeAvx2(const unsigned char* in, std::size_t size,
-                                                       std::uint8_t* out) {
+                                                       std::uint8_t*& out) {
   const __m256i lowClasses = Broadcast(kLowClasses), highClasses = Broadcast(kHighClasses);
   const __m256i shifts = Broadcast(kShifts), groupBytes = Broadcast(kGroupBytes);
   const __m256i nibble = _mm256_set1_epi8(0x0F), slash = _mm256_set1_epi8('/');
@@ -104,9 +120,12 @@ __attribute__((target("avx2"))) std::size_t DecodeAvx2(const unsigned char* in, 
     const __m256i bytes =
         _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, groupBytes), halves);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
-    if (good != 0xFFFFFFFF) return done + GroupsBefore(good);
-    done += 32;
-    out += 24;
+    if (good == 0xFFFFFFFF) {
+      done += 32;
+      out += 24;
+    } else if (!TakeGroupsBefore(good, in, size, done, out)) {
+      break;
+    }
   }
   return done;
 }
