@@ -60,6 +60,9 @@ std::error_code RenameReplacing(const std::filesystem::path& from, const std::fi
 // its size, where the file system can. Returns false only when the disk (or quota)
 // is too full; where reserving is not supported it does nothing.
 bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes);
+// Gives back the space reserved past the first `bytes` bytes of an open file of that
+// size, where reserving is supported.
+void TrimReservedSpace(std::FILE* file, std::uint64_t bytes);
 
 // Writes all of `size` bytes to a file opened unbuffered, going on after interrupted
 // writes; false with errno set on failure.

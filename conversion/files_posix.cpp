@@ -115,6 +115,17 @@ bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes) {
 #endif
 }
 
+void TrimReservedSpace(std::FILE* file, std::uint64_t bytes) {
+#ifdef __linux__
+  // Blocks reserved past the end stay the file's until it is cut to its size; if it
+  // cannot be, they only take room.
+  if (::ftruncate(::fileno(file), static_cast<off_t>(bytes)) != 0) return;
+#else
+  (void)file;
+  (void)bytes;
+#endif
+}
+
 bool WriteAll(std::FILE* file, const char* bytes, std::size_t size) {
   const int descriptor = ::fileno(file);
   while (size != 0) {

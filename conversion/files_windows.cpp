@@ -105,6 +105,8 @@ std::error_code RenameReplacing(const std::filesystem::path& from,
 
 bool ReserveFileSpace(std::FILE*, std::uint64_t) { return true; }
 
+void TrimReservedSpace(std::FILE*, std::uint64_t) {}
+
 bool WriteAll(std::FILE* file, const char* bytes, std::size_t size) {
   return size == 0 || std::fwrite(bytes, 1, size, file) == size;
 }

@@ -44,6 +44,8 @@ class SafeOutputFile : public OutputTarget {
   std::filesystem::path folder_;
   std::string targetText_;
   TemporaryFile temporary_;
+  std::uint64_t written_ = 0;
+  std::uint64_t reserved_ = 0;  // bytes with their space reserved, or asked for
   bool committed_ = false;
 };
 

@@ -9,6 +9,10 @@
 #include <sstream>
 #include <system_error>
 
+#ifdef __linux__
+#include <sys/stat.h>
+#endif
+
 #include "files.h"
 #include "test_support.h"
 
@@ -132,6 +136,11 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     ASSERT_EQ(RunConversion(request, progress, EnvironmentFor(c.way, 97)).kind,
               ConversionResult::Kind::kConverted);
     EXPECT_EQ(place.Entries(), (std::vector<std::string>{"doc.XMLdig", made.filename().string()}));
+#ifdef __linux__
+    struct stat status {};
+    ASSERT_EQ(::stat(made.c_str(), &status), 0);
+    EXPECT_LT(status.st_blocks * 512, status.st_size + (1 << 20));  // no room kept past the end
+#endif
     // The chosen values as the tools show them, line after line.
     std::vector<std::uint64_t> lines;
     for (const auto& range : c.selection.lines.empty() ? std::vector<Selection::Range>{{1, c.lines}}
