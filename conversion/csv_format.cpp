@@ -76,33 +76,44 @@ bool CsvFormat::End(const std::function<bool()>& proceed) {
   RoomWriter text(out_);
   SampleRows rows;
   const std::uint64_t lines = plan_.chosenLineCount;
+  const bool timed = settings_.sampleRate.has_value();
   std::uint64_t sample = plan_.firstSample;  // of the last row begun, numbered from 1
+  NumberText numbers;
   return spill_->ReadBack(0, [&](const SpillBlock& block) {
     if (!proceed()) return false;
     const bool endsRows = block.EndsLines(lines);
+    // Locals while a block is written, so that the compiler keeps them in registers
+    // rather than reloading them after every character stored.
+    NumberText blockNumbers = numbers;
+    std::uint64_t blockSample = sample;
     rows.ForEach(block, [&](std::size_t, std::size_t first, std::size_t count,
                             const std::uint8_t* row, const std::uint8_t*) {
       text.Ensure(kRowStartRoom + FormatRoom(count) + 1);
+      char* at = text.at;
       if (block.firstLine + first == 0) {  // rows begin in the order of their samples
-        text.at = sampleText_.Write(++sample, text.at);
-        *text.at++ = ',';
-        if (settings_.sampleRate) WriteTime(sample, text);
+        at = blockNumbers.Write(++blockSample, at);
+        *at++ = ',';
+        if (timed) at = WriteTime(blockSample, at);
       }
-      text.at = FormatValues(row, count, text.at);
+      at = FormatValues(row, count, at);
       if (endsRows && first + count == block.lineCount) {
         // The row's last comma becomes its CR.
-        text.at[-1] = '\r';
-        *text.at++ = '\n';
+        at[-1] = '\r';
+        *at++ = '\n';
       }
+      text.at = at;
     });
+    numbers = blockNumbers;
+    sample = blockSample;
     return true;
   });
 }
 
-void CsvFormat::WriteTime(std::uint64_t sample, RoomWriter& text) const {
+char* CsvFormat::WriteTime(std::uint64_t sample, char* at) const {
   const double time = static_cast<double>(sample - 1) / *settings_.sampleRate;
-  text.at = std::to_chars(text.at, text.at + 32, time, std::chars_format::general, 12).ptr;
-  *text.at++ = ',';
+  at = std::to_chars(at, at + 32, time, std::chars_format::general, 12).ptr;
+  *at++ = ',';
+  return at;
 }
 
 }  // namespace sorrelin

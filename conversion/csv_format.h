@@ -23,14 +23,13 @@ class CsvFormat : public OutputFormat {
   bool End(const std::function<bool()>& proceed) override;
 
  private:
-  // Writes the time of a sample, numbered from 1, and a comma.
-  void WriteTime(std::uint64_t sample, RoomWriter& text) const;
+  // Writes the time of a sample, numbered from 1, and a comma at `at`; returns the end.
+  char* WriteTime(std::uint64_t sample, char* at) const;
 
   const DataPlan& plan_;
   OutputStream& out_;
   FormatSettings settings_;
   std::unique_ptr<SpillFile> spill_;
-  NumberText sampleText_;
 };
 
 }  // namespace sorrelin
