@@ -60,6 +60,9 @@ std::error_code RenameReplacing(const std::filesystem::path& from, const std::fi
 // its size, where the file system can. Returns false only when the disk (or quota)
 // is too full; where reserving is not supported it does nothing.
 bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes);
+// Whether an open file is on a network or user-space file system, where a read may
+// wait on a server for as long as it likes.
+bool OnRemoteFileSystem(std::FILE* file);
 // Gives back the space reserved past the first `bytes` bytes of an open file of that
 // size, where reserving is supported.
 void TrimReservedSpace(std::FILE* file, std::uint64_t bytes);

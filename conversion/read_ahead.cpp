@@ -9,7 +9,7 @@ namespace sorrelin {
 
 ReadAhead::ReadAhead(BlockSource& source, std::size_t blockSize)
     : source_(source), blockSize_(blockSize) {
-  if (!source.Rereadable()) return;
+  if (!source.ReadsPromptly()) return;
   for (auto& block : blocks_) block.bytes = std::make_unique_for_overwrite<char[]>(blockSize);
   try {
     thread_ = std::jthread([this] { ReadBlocks(); });

@@ -19,8 +19,10 @@ namespace sorrelin {
 namespace {
 
 constexpr std::size_t kWriteSize = std::size_t{1} << 20;
-// The most a block of values read back may take.
+// The most a block of values read back may take, and the most samples it may hold:
+// the rows of a few lines' block are asked to go on between.
 constexpr std::size_t kBlockBudget = std::size_t{16} << 20;
+constexpr std::size_t kBlockSamples = std::size_t{1} << 20;
 // Pieces of neighbouring lines closer than this, or than their own length, are read
 // together through a buffer of kStagingSize.
 constexpr std::size_t kSmallGap = 4096;
@@ -147,9 +149,10 @@ bool SpillFile::ReadBack(std::size_t lookBehind,
   const std::size_t perLine = 1 + lookBehind;
   const bool allLines = lines_ <= kBlockBudget / perLine;
   const auto groupLines = static_cast<std::size_t>(allLines ? lines_ : kBlockBudget / perLine);
-  const std::size_t blockSamples = allLines ? static_cast<std::size_t>(std::min<std::uint64_t>(
-                                                  samples_, kBlockBudget / groupLines - lookBehind))
-                                            : 1;
+  const std::size_t blockSamples =
+      allLines ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                     samples_, std::min(kBlockSamples, kBlockBudget / groupLines - lookBehind)))
+               : 1;
   const std::size_t stride = blockSamples + lookBehind;
   const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(groupLines * stride);
   for (std::uint64_t first = 0; first < samples_; first += blockSamples) {
