@@ -19,8 +19,8 @@ namespace sorrelin {
 namespace {
 
 constexpr std::size_t kWriteSize = std::size_t{1} << 20;
-// The most a block of values read back may take, and the most samples it may hold:
-// the rows of a few lines' block are asked to go on between.
+// The most a block of values read back may take, and the most samples it may hold,
+// so that a format asks as often whether to go on however few the lines.
 constexpr std::size_t kBlockBudget = std::size_t{16} << 20;
 constexpr std::size_t kBlockSamples = std::size_t{1} << 20;
 // Pieces of neighbouring lines closer than this, or than their own length, are read
