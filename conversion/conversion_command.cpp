@@ -4,23 +4,13 @@
 #include <new>
 #include <optional>
 
-#include "byte_buffer.h"
 #include "conversion_output.h"
 #include "document_reader.h"
 #include "element_selector.h"
+#include "held_data.h"
 
 namespace sorrelin {
 namespace {
-
-// Data that came before its counts, kept until the document has been read.
-class KeptData : public DataSink {
- public:
-  void Take(std::span<const std::uint8_t> bytes) override {
-    std::copy(bytes.begin(), bytes.end(), data.AppendSpace(bytes.size()));
-    data.CommitAppended(bytes.size());
-  }
-  ByteBuffer data;
-};
 
 // One conversion: reads the document, sends its data to the output, and collects
 // the faults of every stage.
@@ -28,7 +18,10 @@ class Conversion : public ReaderClient {
  public:
   Conversion(const ConversionRequest& request, ConversionProgress& progress,
              const ConversionEnvironment& environment)
-      : request_(request), progress_(progress), environment_(environment) {}
+      : request_(request),
+        progress_(progress),
+        environment_(environment),
+        spills_(Spills(request.format)) {}
 
   ConversionResult Run() {
     OpenedDocument opened = environment_.openDocument(request_.pathText);
@@ -41,9 +34,12 @@ class Conversion : public ReaderClient {
     if (read.end == DocumentRead::End::kCancelled) return Cancelled();
     if (read.end == DocumentRead::End::kLoadFailed) outcome_.ReportLoadFailure(read.loadFailure);
     ReportMissingElements(read.values);
-    if (!output_ && !outcome_.Failed() && !WriteKeptData(read.values)) return Cancelled();
-    if (output_ && !output_->Finish([this] { return KeepGoing(); })) return Cancelled();
+    if (!output_ && !outcome_.Failed() && !WriteHeldData(read.values)) return Cancelled();
+    if (output_ && !output_->Finish([this](double done) { return KeepWriting(done); })) {
+      return Cancelled();
+    }
     if (outcome_.Failed()) return outcome_.Result();
+    Show(bytesTotal_);
     if (!output_->Commit([this] { return KeepGoing(); })) {
       return outcome_.Failed() ? outcome_.Result() : Cancelled();
     }
@@ -53,19 +49,35 @@ class Conversion : public ReaderClient {
   }
 
   DataSink& DataBegins(const DocumentValues& soFar) override {
-    if (!soFar.lineCount || !soFar.sampleCount) return kept_;
-    output_.emplace(request_, soFar, source_->Identity(), environment_.temporaryFiles, outcome_);
+    if (!soFar.lineCount || !soFar.sampleCount) {
+      return held_.emplace(environment_.temporaryFiles, ScratchFolderOf(request_));
+    }
+    MakeOutput(soFar);
     return *output_;
   }
 
   bool KeepReading(std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
-    bytesRead_ = bytesRead;
     bytesTotal_ = bytesTotal;
+    // A format that spills writes its rows once the document is read: half the work.
+    Show(spills_ && bytesTotal != 0 ? bytesRead / 2 : bytesRead);
     return KeepGoing();
   }
 
  private:
-  bool KeepGoing() { return progress_.KeepConverting(bytesRead_, bytesTotal_); }
+  bool KeepGoing() { return progress_.KeepConverting(shown_, bytesTotal_); }
+
+  bool KeepWriting(double done) {
+    const std::uint64_t half = bytesTotal_ / 2;
+    Show(half + static_cast<std::uint64_t>(std::clamp(done, 0.0, 1.0) * (bytesTotal_ - half)));
+    return KeepGoing();
+  }
+
+  void Show(std::uint64_t bytes) { shown_ = std::max(shown_, bytes); }
+
+  void MakeOutput(const DocumentValues& counts) {
+    output_.emplace(request_, counts, source_->Identity(), environment_.temporaryFiles, outcome_,
+                    [this] { return KeepGoing(); });
+  }
 
   static ConversionResult Cancelled() { return {ConversionResult::Kind::kCancelled, 0, {}, {}}; }
 
@@ -84,13 +96,22 @@ class Conversion : public ReaderClient {
   }
 
   // The data came before its counts: written now, asking between blocks whether to go on.
-  bool WriteKeptData(const DocumentValues& values) {
-    constexpr std::size_t kBlock = std::size_t{1} << 20;
-    output_.emplace(request_, values, source_->Identity(), environment_.temporaryFiles, outcome_);
-    const auto data = kept_.data.bytes();
-    for (std::size_t at = 0; at < data.size(); at += kBlock) {
-      if (!KeepGoing()) return false;
-      output_->Take(data.subspan(at, std::min(kBlock, data.size() - at)));
+  bool WriteHeldData(const DocumentValues& values) {
+    MakeOutput(values);
+    if (!held_) return true;
+    std::uint64_t given = 0;
+    if (!held_->GiveBack([this, &given](std::span<const std::uint8_t> block) {
+          if (!KeepGoing()) return false;
+          output_->Take(block);
+          given += block.size();
+          return true;
+        })) {
+      if (!held_->Fault()) return false;
+      output_->Count(held_->Size() - given);  // the data's length still ranks before the fault
+      const ConversionError& fault = *held_->Fault();
+      outcome_.Report(
+          fault.Kind() == ErrorNumber::kNotEnoughSpace ? Stage::kFreeSpace : Stage::kWriting,
+          fault);
     }
     return true;
   }
@@ -98,11 +119,12 @@ class Conversion : public ReaderClient {
   const ConversionRequest& request_;
   ConversionProgress& progress_;
   const ConversionEnvironment& environment_;
+  const bool spills_;
   BlockSource* source_ = nullptr;
   Outcome outcome_;
-  KeptData kept_;
+  std::optional<HeldData> held_;
   std::optional<ConversionOutput> output_;
-  std::uint64_t bytesRead_ = 0;
+  std::uint64_t shown_ = 0;  // how far the conversion has come, in bytes of the document
   std::uint64_t bytesTotal_ = 0;
 };
 

@@ -7,26 +7,10 @@
 #include "standard_output.h"
 
 namespace sorrelin {
-namespace {
-
-// Beside the output, in the temporary folder for standard output, or beside the
-// document when nothing is written.
-std::filesystem::path SpillFolder(const ConversionRequest& request) {
-  std::error_code error;
-  if (request.output.kind == OutputPlace::Kind::kStandardOutput) {
-    auto folder = std::filesystem::temp_directory_path(error);
-    if (!error) return folder;
-  }
-  const std::string output = OutputPathOf(request);
-  auto folder = PathFromText(output.empty() ? request.pathText : output).parent_path();
-  return folder.empty() ? std::filesystem::path(".") : folder;
-}
-
-}  // namespace
-
 ConversionOutput::ConversionOutput(const ConversionRequest& request, const DocumentValues& counts,
                                    std::optional<FileIdentity> document,
-                                   const TemporaryFileFactory& temporaryFiles, Outcome& outcome)
+                                   const TemporaryFileFactory& temporaryFiles, Outcome& outcome,
+                                   const std::function<bool()>& proceed)
     : outcome_(outcome), noun_(request.format == Format::kTable ? "table" : "output") {
   try {
     Open(request, document, temporaryFiles);
@@ -49,7 +33,7 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
   stream_ = std::make_unique<OutputStream>(diskFull_ ? nullptr : target_.get());
   const FormatSettings settings{request.sampleRate,
                                 PathToText(PathFromText(request.pathText).filename()),
-                                SpillFolder(request), temporaryFiles};
+                                ScratchFolderOf(request), temporaryFiles};
   format_ = MakeOutputFormat(request.format, plan_, *stream_, settings);
   if (target_ && !diskFull_) {
     try {
@@ -60,11 +44,21 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
     }
   }
   router_ = std::make_unique<DataRouter>(plan_, *format_);
+  if (diskFull_ && Spills(request.format)) {  // its lines could be too many to count in time
+    leastSize_ = format_->SmallestSize();
+    formatFailed_ = true;
+    return;
+  }
   try {
-    format_->Begin();
+    stopped_ = !format_->Begin([&proceed](double) { return proceed(); });
+    formatFailed_ = stopped_;
   } catch (const ConversionError& error) {
     ReportFormatFault(error);
   }
+}
+
+void ConversionOutput::Count(std::uint64_t bytes) {
+  if (router_) router_->Skip(bytes);
 }
 
 ConversionOutput::~ConversionOutput() = default;
@@ -110,7 +104,8 @@ void ConversionOutput::ReportFormatFault(const ConversionError& error) {
   formatFailed_ = true;
 }
 
-bool ConversionOutput::Finish(const std::function<bool()>& proceed) {
+bool ConversionOutput::Finish(const Proceed& proceed) {
+  if (stopped_) return false;
   if (!router_) return true;
   if (!router_->Complete()) {
     const std::string bytes =
@@ -159,7 +154,10 @@ void ConversionOutput::ReportWriteFault(std::exception_ptr fault) {
 void ConversionOutput::ReportDiskFull() {
   if (target_) target_->Discard();  // the free space told is what the disk has without it
   const auto folder = path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
-  outcome_.Report(Stage::kFreeSpace, NotEnoughSpace(folder, pathText_, noun_, stream_->Size()));
+  const bool counted = leastSize_ == 0;
+  outcome_.Report(
+      Stage::kFreeSpace,
+      NotEnoughSpace(folder, pathText_, noun_, counted ? stream_->Size() : leastSize_, !counted));
 }
 
 ConversionFigures ConversionOutput::Figures() const {

@@ -21,20 +21,24 @@ namespace sorrelin {
 // The output of one conversion, from the counts to the file put in place: its path,
 // its target, the plan of the counts, the format and the stream. Each fault goes to
 // the outcome with its stage; after one, the data is still taken, so that the data's
-// length and the output's size are known for the faults that rank before it.
+// length and the output's size are known for the faults that rank before it. Nothing
+// is built for the lines of a format that spills once its smallest size is known not
+// to fit. `proceed` is asked while what comes before the values is written.
 class ConversionOutput : public DataSink {
  public:
   ConversionOutput(const ConversionRequest& request, const DocumentValues& counts,
                    std::optional<FileIdentity> document, const TemporaryFileFactory& temporaryFiles,
-                   Outcome& outcome);
+                   Outcome& outcome, const std::function<bool()>& proceed);
   ~ConversionOutput() override;
   ConversionOutput(const ConversionOutput&) = delete;
   ConversionOutput& operator=(const ConversionOutput&) = delete;
 
   void Take(std::span<const std::uint8_t> bytes) override;
+  // Counts data that cannot be given, for the data's length.
+  void Count(std::uint64_t bytes);
   // The data has ended: the output is complete, or its faults are reported; false
-  // when `proceed`, asked while the rest is written, said no.
-  bool Finish(const std::function<bool()>& proceed);
+  // when `proceed`, asked while the rest is written, or when writing began, said no.
+  bool Finish(const Proceed& proceed);
   // The counts, the data's length and the output's size, once finished without a fault.
   ConversionFigures Figures() const;
   // Puts the output in place unless `proceed`, asked last, says no; false when it is not.
@@ -52,7 +56,9 @@ class ConversionOutput : public DataSink {
   std::filesystem::path path_;
   std::string pathText_;
   std::unique_ptr<OutputTarget> target_;
-  bool diskFull_ = false;  // the output cannot be made for want of space
+  bool diskFull_ = false;        // the output cannot be made for want of space
+  std::uint64_t leastSize_ = 0;  // the size it needs at least, when not counted
+  bool stopped_ = false;         // told to stop before the values came
   DataPlan plan_;
   std::unique_ptr<OutputStream> stream_;  // after target_: it writes to it until it ends
   std::unique_ptr<OutputFormat> format_;

@@ -1,5 +1,6 @@
 #include "conversion_request.h"
 
+#include "conversion_error.h"
 #include "output_path.h"
 
 namespace sorrelin {
@@ -18,6 +19,21 @@ std::string OutputPathOf(const ConversionRequest& request) {
     default:
       return {};
   }
+}
+
+std::filesystem::path ScratchFolderOf(const ConversionRequest& request) {
+  std::error_code error;
+  std::string output;
+  try {
+    output = OutputPathOf(request);
+  } catch (const ConversionError&) {  // no output is made: the conversion says why
+  }
+  if (output.empty()) {
+    auto folder = std::filesystem::temp_directory_path(error);
+    if (!error) return folder;
+  }
+  auto folder = PathFromText(output.empty() ? request.pathText : output).parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
 }  // namespace sorrelin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,5 +39,9 @@ struct ConversionRequest {
 // The path of the request's output file, as OutputPlace says; raises ConversionError
 // (kInvalidOutputPath) when none can be made. Empty for standard output and nowhere.
 std::string OutputPathOf(const ConversionRequest& request);
+
+// Where values kept while converting go: beside the output file, or in the system's
+// temporary folder when there is none (standard output, nowhere).
+std::filesystem::path ScratchFolderOf(const ConversionRequest& request);
 
 }  // namespace sorrelin

@@ -22,20 +22,6 @@ std::string_view HeaderStart(const FormatSettings& settings) {
   return settings.sampleRate ? "sample,time_s" : "sample";
 }
 
-// The digits of every number from 1 to n.
-std::uint64_t DigitsUpTo(std::uint64_t n, bool& overflow) {
-  std::uint64_t total = 0;
-  std::uint64_t low = 1;
-  for (std::uint64_t digits = 1; low <= n; ++digits) {
-    const bool last = low > (std::numeric_limits<std::uint64_t>::max() - 9) / 10;
-    const std::uint64_t high = last ? n : std::min(n, low * 10 - 1);
-    total = CheckedSum(total, CheckedProduct(high - low + 1, digits, overflow), overflow);
-    if (last) break;
-    low *= 10;
-  }
-  return total;
-}
-
 }  // namespace
 
 std::uint64_t CsvFormat::SmallestSize() const {
@@ -56,23 +42,34 @@ std::uint64_t CsvFormat::SmallestSize() const {
   return overflow ? std::numeric_limits<std::uint64_t>::max() : size;
 }
 
-void CsvFormat::Begin() {
+bool CsvFormat::Begin(const Proceed& proceed) {
+  const std::uint64_t start = out_.Size();
   std::string header(HeaderStart(settings_));
   for (const DataPlan::LineSpan& span : plan_.chosenLines) {
-    for (std::uint64_t line = span.begin; line < span.end; ++line) {
+    for (std::uint64_t line = span.begin; line < span.end && out_.Writing(); ++line) {
       header += ",line" + std::to_string(line + 1);
       if (header.size() >= OutputStream::kLargestRoom) {
+        if (!proceed(0)) return false;
         out_.Write(header);
         header.clear();
       }
     }
   }
-  out_.Write(header + "\r\n");
+  if (out_.Writing()) {
+    out_.Write(header + "\r\n");
+  } else {  // counted at once, however many lines there are
+    bool overflow = false;
+    const std::uint64_t cells = CheckedProduct(plan_.chosenLineCount, 5, overflow);
+    const std::uint64_t size = CheckedSum(cells, ChosenLineDigits(plan_, overflow), overflow) +
+                               HeaderStart(settings_).size() + 2;
+    out_.Count(size - (out_.Size() - start));
+  }
   spill_ = std::make_unique<SpillFile>(plan_.chosenLineCount, plan_.sampleCount,
                                        settings_.temporaryFiles, settings_.spillFolder);
+  return true;
 }
 
-bool CsvFormat::End(const std::function<bool()>& proceed) {
+bool CsvFormat::End(const Proceed& proceed) {
   RoomWriter text(out_);
   SampleRows rows;
   const std::uint64_t lines = plan_.chosenLineCount;
@@ -80,7 +77,9 @@ bool CsvFormat::End(const std::function<bool()>& proceed) {
   std::uint64_t sample = plan_.firstSample;  // of the last row begun, numbered from 1
   NumberText numbers;
   return spill_->ReadBack(0, [&](const SpillBlock& block) {
-    if (!proceed()) return false;
+    if (!proceed(static_cast<double>(block.firstSample) / static_cast<double>(plan_.sampleCount))) {
+      return false;
+    }
     const bool endsRows = block.EndsLines(lines);
     // Locals while a block is written, so that the compiler keeps them in registers
     // rather than reloading them after every character stored.

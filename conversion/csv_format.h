@@ -17,10 +17,10 @@ class CsvFormat : public OutputFormat {
   CsvFormat(const DataPlan& plan, OutputStream& out, const FormatSettings& settings)
       : plan_(plan), out_(out), settings_(settings) {}
   std::uint64_t SmallestSize() const override;
-  void Begin() override;
+  bool Begin(const Proceed& proceed) override;
   void Values(std::span<const std::uint8_t> values) override { spill_->Append(values); }
   void EndLine() override {}
-  bool End(const std::function<bool()>& proceed) override;
+  bool End(const Proceed& proceed) override;
 
  private:
   // Writes the time of a sample, numbered from 1, and a comma at `at`; returns the end.

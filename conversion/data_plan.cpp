@@ -35,6 +35,29 @@ std::uint64_t CheckedSum(std::uint64_t a, std::uint64_t b, bool& overflow) {
   return a + b;
 }
 
+// The digits of every number from 1 to n.
+std::uint64_t DigitsUpTo(std::uint64_t n, bool& overflow) {
+  std::uint64_t total = 0;
+  std::uint64_t low = 1;
+  for (std::uint64_t digits = 1; low <= n; ++digits) {
+    const bool last = low > (std::numeric_limits<std::uint64_t>::max() - 9) / 10;
+    const std::uint64_t high = last ? n : std::min(n, low * 10 - 1);
+    total = CheckedSum(total, CheckedProduct(high - low + 1, digits, overflow), overflow);
+    if (last) break;
+    low *= 10;
+  }
+  return total;
+}
+
+std::uint64_t ChosenLineDigits(const DataPlan& plan, bool& overflow) {
+  std::uint64_t total = 0;
+  for (const DataPlan::LineSpan& span : plan.chosenLines) {
+    total = CheckedSum(total, DigitsUpTo(span.end, overflow) - DigitsUpTo(span.begin, overflow),
+                       overflow);
+  }
+  return total;
+}
+
 std::int64_t ReadCount(std::string_view text, std::string_view what) {
   std::string_view digits = text;
   while (!digits.empty() && IsXmlSpace(digits.front())) digits.remove_prefix(1);

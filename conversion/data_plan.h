@@ -49,6 +49,11 @@ DataPlan PlanData(std::string_view lineCountText, std::string_view sampleCountTe
 // (kSelectionOutsideCounts).
 void Choose(DataPlan& plan, const Selection& selection);
 
+// The digits of every number from 1 to n.
+std::uint64_t DigitsUpTo(std::uint64_t n, bool& overflow);
+// The digits of the numbers of the chosen lines, counted from 1.
+std::uint64_t ChosenLineDigits(const DataPlan& plan, bool& overflow);
+
 // a x b and a + b, setting `overflow` when the result does not fit in 64 bits.
 std::uint64_t CheckedProduct(std::uint64_t a, std::uint64_t b, bool& overflow);
 std::uint64_t CheckedSum(std::uint64_t a, std::uint64_t b, bool& overflow);

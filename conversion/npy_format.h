@@ -12,10 +12,13 @@ class NpyFormat : public OutputFormat {
  public:
   NpyFormat(const DataPlan& plan, OutputStream& out);
   std::uint64_t SmallestSize() const override;
-  void Begin() override { out_.Write(header_); }
+  bool Begin(const Proceed&) override {
+    out_.Write(header_);
+    return true;
+  }
   void Values(std::span<const std::uint8_t> values) override;
   void EndLine() override {}
-  bool End(const std::function<bool()>&) override { return true; }
+  bool End(const Proceed&) override { return true; }
 
  private:
   const DataPlan& plan_;

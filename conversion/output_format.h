@@ -17,6 +17,10 @@ namespace sorrelin {
 
 enum class Format { kTable, kCsv, kVcd, kNpy };
 
+// Asked now and then while a format writes what does not come with the values, with
+// how much of that work is done (0 to 1); false stops it.
+using Proceed = std::function<bool(double done)>;
+
 // Turns the chosen values into one kind of output, written to an OutputStream.
 // The values come line after line: each chosen line's chosen samples, in order.
 class OutputFormat {
@@ -25,15 +29,15 @@ class OutputFormat {
   // The smallest output the plan allows: its space is checked and reserved first.
   // The maximum when it does not fit in 64 bits.
   virtual std::uint64_t SmallestSize() const = 0;
-  // Writes what comes before the values.
-  virtual void Begin() = 0;
+  // Writes what comes before the values; false when `proceed` said no.
+  virtual bool Begin(const Proceed& proceed) = 0;
   // Values of the line under way, in order.
   virtual void Values(std::span<const std::uint8_t> values) = 0;
   // The line under way has all its chosen values.
   virtual void EndLine() = 0;
   // Every value has come: writes what follows, asking `proceed` now and then whether
   // to go on. False when it said no and the output is left unfinished.
-  virtual bool End(const std::function<bool()>& proceed) = 0;
+  virtual bool End(const Proceed& proceed) = 0;
 };
 
 // What a format needs beyond the plan.
@@ -49,6 +53,8 @@ std::string_view ExtensionOf(Format format);
 // The format's name: "table", "csv", "vcd" or "npy"; and the format of a name.
 std::string_view NameOf(Format format);
 std::optional<Format> FormatNamed(std::string_view name);
+// Whether the format keeps the values in a temporary file until every line has come.
+bool Spills(Format format);
 
 std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& plan,
                                                OutputStream& out, const FormatSettings& settings);

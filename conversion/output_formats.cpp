@@ -12,11 +12,12 @@ struct FormatNames {
   Format format;
   std::string_view name;
   std::string_view extension;
+  bool spills;  // keeps the values until every line has come
 };
-constexpr FormatNames kFormats[] = {{Format::kTable, "table", ".txt"},
-                                    {Format::kCsv, "csv", ".csv"},
-                                    {Format::kVcd, "vcd", ".vcd"},
-                                    {Format::kNpy, "npy", ".npy"}};
+constexpr FormatNames kFormats[] = {{Format::kTable, "table", ".txt", false},
+                                    {Format::kCsv, "csv", ".csv", true},
+                                    {Format::kVcd, "vcd", ".vcd", true},
+                                    {Format::kNpy, "npy", ".npy", false}};
 
 const FormatNames& NamesOf(Format format) {
   for (const FormatNames& names : kFormats) {
@@ -30,6 +31,8 @@ const FormatNames& NamesOf(Format format) {
 std::string_view ExtensionOf(Format format) { return NamesOf(format).extension; }
 
 std::string_view NameOf(Format format) { return NamesOf(format).name; }
+
+bool Spills(Format format) { return NamesOf(format).spills; }
 
 std::optional<Format> FormatNamed(std::string_view name) {
   for (const FormatNames& names : kFormats) {

@@ -23,13 +23,14 @@ namespace {
 }  // namespace
 
 ConversionError NotEnoughSpace(const fs::path& folder, const std::string& targetText,
-                               const std::string& noun, std::uint64_t bytes) {
+                               const std::string& noun, std::uint64_t bytes, bool atLeast) {
   std::error_code error;
   const fs::space_info space = fs::space(folder, error);
   const bool shown = !error && space.available < bytes;
   return ConversionError(ErrorNumber::kNotEnoughSpace,
                          "not enough free space for " + Quoted(targetText) + ": the " + noun +
-                             " needs " + std::to_string(bytes) + " bytes" +
+                             " needs " + (atLeast ? "at least " : "") + std::to_string(bytes) +
+                             " bytes" +
                              (shown ? ", " + std::to_string(space.available) + " are free" : ""));
 }
 

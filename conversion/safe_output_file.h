@@ -50,8 +50,9 @@ class SafeOutputFile : public OutputTarget {
 };
 
 // The error for an output of `bytes` that does not fit in `folder`, with the free
-// space there now when it is less; `noun` names the output ("table").
+// space there now when it is less; `noun` names the output ("table"). `atLeast`: the
+// output would be larger still.
 ConversionError NotEnoughSpace(const std::filesystem::path& folder, const std::string& targetText,
-                               const std::string& noun, std::uint64_t bytes);
+                               const std::string& noun, std::uint64_t bytes, bool atLeast = false);
 
 }  // namespace sorrelin

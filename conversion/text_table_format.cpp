@@ -39,12 +39,15 @@ void TextTableFormat::EndLine() {
   out_.Wrote(2);
 }
 
-bool TextTableFormat::End(const std::function<bool()>& proceed) {
+bool TextTableFormat::End(const Proceed& proceed) {
   if (plan_.sampleCount != 0) return true;  // every row has ended with its last value
   // Rows without values: once the stream only counts, they are counted at once.
-  std::uint64_t rows = plan_.chosenLineCount;
+  const std::uint64_t all = plan_.chosenLineCount;
+  std::uint64_t rows = all;
   for (; rows != 0 && out_.Writing(); --rows) {
-    if (rows % (std::uint64_t{1} << 20) == 0 && !proceed()) return false;
+    if (rows % (std::uint64_t{1} << 20) == 0 && !proceed(1 - static_cast<double>(rows) / all)) {
+      return false;
+    }
     EndLine();
   }
   out_.Count(2 * rows);

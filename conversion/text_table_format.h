@@ -10,10 +10,10 @@ class TextTableFormat : public OutputFormat {
  public:
   TextTableFormat(const DataPlan& plan, OutputStream& out) : plan_(plan), out_(out) {}
   std::uint64_t SmallestSize() const override;
-  void Begin() override {}
+  bool Begin(const Proceed&) override { return true; }
   void Values(std::span<const std::uint8_t> values) override;
   void EndLine() override;
-  bool End(const std::function<bool()>& proceed) override;
+  bool End(const Proceed& proceed) override;
 
  private:
   const DataPlan& plan_;

@@ -36,6 +36,20 @@ std::string RateText(double number) {
       text, std::to_chars(text, text + sizeof text, number, std::chars_format::general, 12).ptr);
 }
 
+// The characters of the identifiers of the first n lines.
+std::uint64_t IdentifierLengths(std::uint64_t n, bool& overflow) {
+  std::uint64_t total = 0;
+  std::uint64_t first = 0;   // the first line whose identifier has `length` characters
+  std::uint64_t count = 94;  // how many have
+  for (std::uint64_t length = 1; first < n; ++length) {
+    const std::uint64_t here = std::min(n - first, count);
+    total = CheckedSum(total, CheckedProduct(here, length, overflow), overflow);
+    first += here;
+    count = count > std::numeric_limits<std::uint64_t>::max() / 94 ? count : count * 94;
+  }
+  return total;
+}
+
 // The name escaped and quoted; a '$' would let a reader take "$end" in it for the
 // comment's end.
 std::string CommentName(const std::string& name) {
@@ -92,10 +106,10 @@ std::uint64_t VcdFormat::SmallestSize() const {
   return overflow ? std::numeric_limits<std::uint64_t>::max() : size;
 }
 
-void VcdFormat::Begin() {
-  wide_.assign(static_cast<std::size_t>(plan_.chosenLineCount), false);
+bool VcdFormat::Begin(const Proceed&) {
   spill_ = std::make_unique<SpillFile>(plan_.chosenLineCount, plan_.sampleCount,
                                        settings_.temporaryFiles, settings_.spillFolder);
+  return true;
 }
 
 void VcdFormat::Values(std::span<const std::uint8_t> values) {
@@ -106,17 +120,18 @@ void VcdFormat::Values(std::span<const std::uint8_t> values) {
 }
 
 void VcdFormat::EndLine() {
-  if (seen_ > 1) wide_[static_cast<std::size_t>(line_)] = true;
-  ++line_;
+  wide_.push_back(seen_ > 1);  // as lines come: memory only for the lines that have come
   seen_ = 0;
 }
 
-bool VcdFormat::End(const std::function<bool()>& proceed) {
-  WriteDefinitions();
+bool VcdFormat::End(const Proceed& proceed) {
+  if (!WriteDefinitions(proceed)) return false;
   RoomWriter text(out_);
   VcdChangeWriter changes(wide_, ticks_);
   const bool ended = spill_->ReadBack(1, [&](const SpillBlock& block) {
-    if (!proceed()) return false;
+    if (!proceed(static_cast<double>(block.firstSample) / static_cast<double>(plan_.sampleCount))) {
+      return false;
+    }
     changes.Write(block, text);
     return true;
   });
@@ -128,22 +143,35 @@ bool VcdFormat::End(const std::function<bool()>& proceed) {
   return true;
 }
 
-void VcdFormat::WriteDefinitions() {
+bool VcdFormat::WriteDefinitions(const Proceed& proceed) {
+  const std::uint64_t start = out_.Size();
   std::string text = head_;
   std::uint64_t chosen = 0;
   for (const DataPlan::LineSpan& span : plan_.chosenLines) {
-    for (std::uint64_t line = span.begin; line < span.end; ++line, ++chosen) {
+    for (std::uint64_t line = span.begin; line < span.end && out_.Writing(); ++line, ++chosen) {
       char identifier[16];
-      text += wide_[static_cast<std::size_t>(chosen)] ? "$var wire 8 " : "$var wire 1 ";
+      const bool wide = chosen < wide_.size() && wide_[static_cast<std::size_t>(chosen)];
+      text += wide ? "$var wire 8 " : "$var wire 1 ";
       text.append(identifier, WriteIdentifier(chosen, identifier));
       text += " line" + std::to_string(line + 1) + " $end\n";
       if (text.size() >= OutputStream::kLargestRoom) {
+        if (!proceed(0)) return false;
         out_.Write(text);
         text.clear();
       }
     }
   }
-  out_.Write(text + std::string(kDefinitionsEnd));
+  if (out_.Writing()) {
+    out_.Write(text + std::string(kDefinitionsEnd));
+  } else {  // counted at once, however many lines there are: "$var wire 1 ", " line", " $end\n"
+    bool overflow = false;
+    const std::uint64_t lines = plan_.chosenLineCount;
+    std::uint64_t size = CheckedProduct(lines, 12 + 5 + 6, overflow);
+    size = CheckedSum(size, ChosenLineDigits(plan_, overflow), overflow);
+    size = CheckedSum(size, IdentifierLengths(lines, overflow), overflow);
+    out_.Count(size + head_.size() + kDefinitionsEnd.size() - (out_.Size() - start));
+  }
+  return true;
 }
 
 }  // namespace sorrelin

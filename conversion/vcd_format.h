@@ -18,13 +18,13 @@ class VcdFormat : public OutputFormat {
  public:
   VcdFormat(const DataPlan& plan, OutputStream& out, const FormatSettings& settings);
   std::uint64_t SmallestSize() const override;
-  void Begin() override;
+  bool Begin(const Proceed& proceed) override;
   void Values(std::span<const std::uint8_t> values) override;
   void EndLine() override;
-  bool End(const std::function<bool()>& proceed) override;
+  bool End(const Proceed& proceed) override;
 
  private:
-  void WriteDefinitions();
+  bool WriteDefinitions(const Proceed& proceed);
 
   const DataPlan& plan_;
   OutputStream& out_;
@@ -32,8 +32,7 @@ class VcdFormat : public OutputFormat {
   std::string head_;  // from $date to $scope
   VcdTicks ticks_;
   std::unique_ptr<SpillFile> spill_;
-  std::vector<bool> wide_;  // the chosen lines with values other than 0 and 1
-  std::uint64_t line_ = 0;  // the chosen line under way, from 0
+  std::vector<bool> wide_;  // the chosen lines come so far with values other than 0 and 1
   std::uint8_t seen_ = 0;   // its values so far, OR-ed
 };
 

@@ -238,7 +238,8 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
       FakeProgress counting;
       int calls = 0, callsOnceRead = 0;  // a csv's rows are written between the last two
       counting.onBlock = [&](std::uint64_t read) {
-        callsOnceRead += read == c.document.size();
+        // csv's rows take the second half of the progress
+        callsOnceRead += read >= c.document.size() / (c.format == Format::kCsv ? 2 : 1);
         return ++calls > 0;
       };
       if (c.stopAtCall < 0) {  // unstopped, the whole document converts, kept data too

@@ -186,9 +186,9 @@ TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
       const auto made =
           MakeOutputFormat(format, plan, out, {{}, "d.XMLdig", folder.path(), CreateTemporaryFile});
       DataRouter router(plan, *made);
-      made->Begin();
+      made->Begin([](double) { return true; });
       router.Take(std::vector<std::uint8_t>(plan.needed));
-      made->End([] { return true; });
+      made->End([](double) { return true; });
       EXPECT_EQ(out.Size(), made->SmallestSize()) << NameOf(format) << lines << 'x' << samples;
     }
   }
