@@ -108,7 +108,12 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
   }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  if (!job_) return;
+  delete job_;  // cancels, and waits until the worker has stopped
+  qApp->removeEventFilter(this);
+  QApplication::restoreOverrideCursor();
+}
 
 std::string MainWindow::PathText() const { return text1_->toPlainText().toStdString(); }
 
