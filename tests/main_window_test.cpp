@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStyle>
@@ -63,6 +64,37 @@ ConversionEnvironment Slowly() {
     return opened;
   };
   return environment;
+}
+
+// A pipe whose writer has stalled: every 50 ms a read returns no bytes, for ever.
+struct SilentSource : BlockSource {
+  Block Read(std::span<char>) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return {};
+  }
+  std::uint64_t Size() const override { return 0; }
+  bool Rereadable() const override { return false; }
+  bool Rewind() override { return false; }
+  std::optional<FileIdentity> Identity() const override { return std::nullopt; }
+};
+
+ConversionEnvironment Silently() {
+  ConversionEnvironment environment;
+  environment.openDocument = [](std::string_view) {
+    return OpenedDocument{std::make_unique<SilentSource>(), {}};
+  };
+  return environment;
+}
+
+// Processes events until `done` holds or `milliseconds` have passed.
+template <typename Condition>
+void Await(Condition done, int milliseconds) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < milliseconds) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(5);
+  }
 }
 
 struct Window {
@@ -154,6 +186,35 @@ TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
       EXPECT_EQ(titles[i], QStringLiteral("Sorrelin \u2013 %1 %").arg(titles[i].split(' ')[2]));
       EXPECT_GT(titles[i].split(' ')[2].toInt(), i ? titles[i - 1].split(' ')[2].toInt() : -1);
     }
+  }
+}
+
+// A conversion waiting on a document that sends nothing shows no progress, and
+// Escape, closing the window or destroying it ends it within a second, leaving nothing.
+TEST(MainWindow, EscapeClosingOrDestroyingEndsAConversionWaitingForDataWithinASecond) {
+  for (const char* how : {"Escape", "close", "destroy"}) {
+    SCOPED_TRACE(how);
+    TempFolder folder;
+    auto w = std::make_unique<Window>(Silently());
+    w->window.SetPathText(QString::fromStdString(Text(folder / "run1.XMLdig")));
+    w->Button("Command1")->click();
+    Await([] { return false; }, 600);  // past the half second after which progress shows
+    EXPECT_FALSE(w->window.isEnabled());
+    EXPECT_EQ(w->window.windowTitle().toStdString(), "Sorrelin");  // the size is not known
+    QElapsedTimer stopping;
+    stopping.start();
+    if (how[0] == 'E') QTest::keyClick(&w->window, Qt::Key_Escape);
+    if (how[0] == 'c') w->window.close();
+    if (how[0] == 'd') w.reset();
+    Await([&] { return !w || (how[0] == 'c' ? !w->window.isVisible() : w->window.isEnabled()); },
+          5000);
+    EXPECT_LT(stopping.elapsed(), 1000);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    if (w) {
+      EXPECT_TRUE(w->messages.isEmpty());
+      EXPECT_EQ(w->window.isVisible(), how[0] != 'c');
+    }
+    EXPECT_TRUE(folder.Entries().empty());
   }
 }
 
