@@ -35,7 +35,9 @@ DocumentRead ReadDocument(BlockSource& source, ReaderClient& client) {
   DocumentRead read = first.Run();
   const bool placeInexact =
       read.end == DocumentRead::End::kLoadFailed || read.values.dataFault.has_value();
-  if (!first.DecodedBesideParser() || !placeInexact || !source.Rewind()) return read;
+  if (read.unreadable || !first.DecodedBesideParser() || !placeInexact || !source.Rewind()) {
+    return read;
+  }
   ReadingAgain again(client, first.BytesRead());
   DocumentRead exact = XmlPass(source, again, false).Run();
   if (exact.end == DocumentRead::End::kCancelled) return exact;

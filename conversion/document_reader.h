@@ -40,14 +40,16 @@ struct DocumentRead {
   enum class End { kRead, kLoadFailed, kCancelled };
   End end = End::kRead;
   std::string loadFailure;  // what is wrong and where
+  bool unreadable = false;  // the load failed because a read of the source did
   DocumentValues values;
 };
 
 // Reads the whole document with expat, well-formedness checked to the end, and the
 // element values picked as it goes. Nothing but the source is ever read: external
 // entities are refused where they could change a value read. A fault's place is
-// exact: when it was met while the data was decoded beside the parser, the document
-// is read once more the plain way to place it, progress held where it was.
+// exact: when a parse fault or bad Base64 was met while the data was decoded beside
+// the parser, the document is read once more the plain way to place it, progress held
+// where it was. A failed read is final.
 // Raises ConversionError when the reader cannot be created or memory runs out.
 DocumentRead ReadDocument(BlockSource& source, ReaderClient& client);
 

@@ -3,24 +3,32 @@
 #include <filesystem>
 
 #include "block_source.h"
+#include "document_input.h"
 #include "message_text.h"
 
 namespace sorrelin {
 namespace {
 
+// How long a read from a pipe or device waits before its caller is asked again
+// whether to go on.
+constexpr std::chrono::milliseconds kLongestWait{250};
+
 class FileBlockSource : public BlockSource {
  public:
-  FileBlockSource(UniqueFile file, std::string pathText, std::uint64_t size, bool regular)
-      : file_(std::move(file)), pathText_(std::move(pathText)), size_(size), regular_(regular) {
+  FileBlockSource(UniqueFile file, std::uint64_t size, bool regular)
+      : file_(std::move(file)), size_(size), regular_(regular) {
     // Large reads go straight into the caller's buffer.
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
   }
 
   Block Read(std::span<char> buffer) override {
+    if (!regular_ && !WaitForInput(file_.get(), kLongestWait)) return {0, false};
     const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), file_.get());
+    offset_ += count;
     if (std::ferror(file_.get())) {
       if (errno != EINTR) {
-        throw DocumentUnreadable("cannot read " + Quoted(pathText_) + ": " + ErrnoMessage(errno));
+        throw DocumentUnreadable("cannot read the document at byte " + std::to_string(offset_) +
+                                 ": " + ErrnoMessage(errno));
       }
       std::clearerr(file_.get());
       return {count, false};
@@ -37,6 +45,7 @@ class FileBlockSource : public BlockSource {
   bool Rewind() override {
     if (!regular_ || std::fseek(file_.get(), 0, SEEK_SET) != 0) return false;
     std::clearerr(file_.get());
+    offset_ = 0;
     return true;
   }
 
@@ -44,8 +53,8 @@ class FileBlockSource : public BlockSource {
 
  private:
   UniqueFile file_;
-  std::string pathText_;
   std::uint64_t size_;
+  std::uint64_t offset_ = 0;  // bytes read so far
   bool regular_;
 };
 
@@ -60,19 +69,19 @@ OpenedDocument OpenDocumentFile(std::string_view pathText) {
   if (std::filesystem::is_directory(status)) {
     return {nullptr, Quoted(text) + " is a folder, not a document"};
   }
-  UniqueFile file = OpenFile(path, "rb");
+  UniqueFile file = OpenForReading(path);
   if (!file) return {nullptr, "cannot open " + Quoted(text) + ": " + ErrnoMessage(errno)};
   // A regular file can be read again to place a fault exactly; a pipe cannot.
   const bool regular = std::filesystem::is_regular_file(status);
   std::uintmax_t size = regular ? std::filesystem::file_size(path, error) : 0;
   if (error) size = 0;
-  return {std::make_unique<FileBlockSource>(std::move(file), text, size, regular), {}};
+  return {std::make_unique<FileBlockSource>(std::move(file), size, regular), {}};
 }
 
 OpenedDocument OpenStandardInput() {
   UniqueFile input = DuplicateStandardInput();
   if (!input) return {nullptr, "cannot read standard input: " + ErrnoMessage(errno)};
-  return {std::make_unique<FileBlockSource>(std::move(input), "standard input", 0, false), {}};
+  return {std::make_unique<FileBlockSource>(std::move(input), 0, false), {}};
 }
 
 }  // namespace sorrelin

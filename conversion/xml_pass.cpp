@@ -93,7 +93,7 @@ DocumentRead XmlPass::Run() {
     try {
       read = beside ? blocks.Take() : blocks.ReadInto({buffer, size});
     } catch (const DocumentUnreadable& unreadable) {
-      return Result(DocumentRead::End::kLoadFailed, unreadable.what());
+      return Result(DocumentRead::End::kLoadFailed, unreadable.what(), true);
     }
     last = read.last;
     const char* bytes = read.bytes.data();
@@ -126,8 +126,8 @@ DocumentRead XmlPass::Run() {
   return Result(DocumentRead::End::kRead);
 }
 
-DocumentRead XmlPass::Result(DocumentRead::End end, std::string loadFailure) {
-  DocumentRead read{end, std::move(loadFailure), {}};
+DocumentRead XmlPass::Result(DocumentRead::End end, std::string loadFailure, bool unreadable) {
+  DocumentRead read{end, std::move(loadFailure), unreadable, {}};
   read.values.lineCount = selector_.LineCount();
   read.values.sampleCount = selector_.SampleCount();
   read.values.dataFound = selector_.DataFound();

@@ -39,7 +39,7 @@ class XmlPass {
     void operator()(XML_Parser parser) const noexcept { XML_ParserFree(parser); }
   };
 
-  DocumentRead Result(DocumentRead::End end, std::string loadFailure = {});
+  DocumentRead Result(DocumentRead::End end, std::string loadFailure = {}, bool unreadable = false);
   std::string FailureReason() const;
   void NoteFirstBytes(const char* bytes, std::size_t count);
   bool BesideParserReady() const;

@@ -361,7 +361,7 @@ TEST(MachineFaults, WatchersSpecialFilesTerminalsReadErrorsAndNoArguments) {
       "error 1006: cannot write \"" + Text(folder / "run.txt") + "\": it is not a regular file");
   // A document that cannot be read through: reading address 0 of this process fails.
   EXPECT_EQ(ConversionOutcome("/proc/self/mem"),
-            "Error: cannot read \"/proc/self/mem\": " + std::string(std::strerror(EIO)));
+            "Error: cannot read the document at byte 0: " + std::string(std::strerror(EIO)));
   const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
   EXPECT_TRUE(IsTerminal(OpenFile(::ptsname(terminal), "w").get()));
