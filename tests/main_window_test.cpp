@@ -15,6 +15,12 @@
 #include <QWindow>
 #include <chrono>
 #include <thread>
+#include <utility>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "path_box.h"
 #include "test_support.h"
@@ -189,32 +195,46 @@ TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
   }
 }
 
-// A conversion waiting on a document that sends nothing shows no progress, and
-// Escape, closing the window or destroying it ends it within a second, leaving nothing.
+// A conversion waiting on a document that sends nothing, a stalled pipe or a FIFO
+// without a writer, shows no progress; Escape, closing the window or destroying it
+// ends it within a second, and nothing is written.
 TEST(MainWindow, EscapeClosingOrDestroyingEndsAConversionWaitingForDataWithinASecond) {
-  for (const char* how : {"Escape", "close", "destroy"}) {
-    SCOPED_TRACE(how);
-    TempFolder folder;
-    auto w = std::make_unique<Window>(Silently());
-    w->window.SetPathText(QString::fromStdString(Text(folder / "run1.XMLdig")));
-    w->Button("Command1")->click();
-    Await([] { return false; }, 600);  // past the half second after which progress shows
-    EXPECT_FALSE(w->window.isEnabled());
-    EXPECT_EQ(w->window.windowTitle().toStdString(), "Sorrelin");  // the size is not known
-    QElapsedTimer stopping;
-    stopping.start();
-    if (how[0] == 'E') QTest::keyClick(&w->window, Qt::Key_Escape);
-    if (how[0] == 'c') w->window.close();
-    if (how[0] == 'd') w.reset();
-    Await([&] { return !w || (how[0] == 'c' ? !w->window.isVisible() : w->window.isEnabled()); },
-          5000);
-    EXPECT_LT(stopping.elapsed(), 1000);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    if (w) {
-      EXPECT_TRUE(w->messages.isEmpty());
-      EXPECT_EQ(w->window.isVisible(), how[0] != 'c');
+  std::vector<std::pair<const char*, ConversionEnvironment>> sources = {{"pipe", Silently()}};
+#ifndef _WIN32
+  sources.emplace_back("FIFO", ConversionEnvironment{});
+#endif
+  for (const auto& [source, environment] : sources) {
+    for (const char* how : {"Escape", "close", "destroy"}) {
+      SCOPED_TRACE(std::string(source) + ", " + how);
+      TempFolder folder;
+      const bool fifo = source[0] == 'F';
+#ifndef _WIN32
+      if (fifo) {
+        ASSERT_EQ(mkfifo((folder / "run1.XMLdig").c_str(), 0600), 0);
+      }
+#endif
+      auto w = std::make_unique<Window>(environment);
+      w->PathField()->setPlainText(QString::fromStdString(Text(folder / "run1.XMLdig")));
+      w->Button("Command1")->click();
+      Await([] { return false; }, 600);  // past the half second after which progress shows
+      EXPECT_FALSE(w->window.isEnabled());
+      EXPECT_EQ(w->window.windowTitle().toStdString(), "Sorrelin");  // the size is not known
+      QElapsedTimer stopping;
+      stopping.start();
+      if (how[0] == 'E') QTest::keyClick(&w->window, Qt::Key_Escape);
+      if (how[0] == 'c') w->window.close();
+      if (how[0] == 'd') w.reset();
+      Await([&] { return !w || (how[0] == 'c' ? !w->window.isVisible() : w->window.isEnabled()); },
+            5000);
+      EXPECT_LT(stopping.elapsed(), 1000);
+      EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+      if (w) {
+        EXPECT_TRUE(w->messages.isEmpty());
+        EXPECT_EQ(w->window.isVisible(), how[0] != 'c');
+      }
+      EXPECT_EQ(folder.Entries(),
+                fifo ? std::vector<std::string>{"run1.XMLdig"} : std::vector<std::string>{});
     }
-    EXPECT_TRUE(folder.Entries().empty());
   }
 }
 
