@@ -13,13 +13,17 @@
 #include <QTest>
 #include <QThread>
 #include <QWindow>
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #ifndef _WIN32
+#include <pthread.h>
 #include <sys/stat.h>
+
+#include <csignal>
 #endif
 
 #include "path_box.h"
@@ -84,9 +88,22 @@ struct SilentSource : BlockSource {
   std::optional<FileIdentity> Identity() const override { return std::nullopt; }
 };
 
-ConversionEnvironment Silently() {
+// Whether the calling thread blocks the stop signals, so that the window's thread gets them.
+bool StopSignalsBlocked() {
+#ifdef _WIN32
+  return true;
+#else
+  sigset_t mask;
+  pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+  return sigismember(&mask, SIGINT) && sigismember(&mask, SIGTERM) && sigismember(&mask, SIGHUP);
+#endif
+}
+
+// Opens a silent source, telling `stopSignalsBlocked` whether the opening thread blocks them.
+ConversionEnvironment Silently(std::atomic<bool>& stopSignalsBlocked) {
   ConversionEnvironment environment;
-  environment.openDocument = [](std::string_view) {
+  environment.openDocument = [&stopSignalsBlocked](std::string_view) {
+    stopSignalsBlocked = StopSignalsBlocked();
     return OpenedDocument{std::make_unique<SilentSource>(), {}};
   };
   return environment;
@@ -197,9 +214,12 @@ TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
 
 // A conversion waiting on a document that sends nothing, a stalled pipe or a FIFO
 // without a writer, shows no progress; Escape, closing the window or destroying it
-// ends it within a second, and nothing is written.
+// ends it within a second, and nothing is written. Its thread leaves the stop
+// signals to the window's.
 TEST(MainWindow, EscapeClosingOrDestroyingEndsAConversionWaitingForDataWithinASecond) {
-  std::vector<std::pair<const char*, ConversionEnvironment>> sources = {{"pipe", Silently()}};
+  std::atomic<bool> stopSignalsBlocked = false;
+  std::vector<std::pair<const char*, ConversionEnvironment>> sources = {
+      {"pipe", Silently(stopSignalsBlocked)}};
 #ifndef _WIN32
   sources.emplace_back("FIFO", ConversionEnvironment{});
 #endif
@@ -236,6 +256,7 @@ TEST(MainWindow, EscapeClosingOrDestroyingEndsAConversionWaitingForDataWithinASe
                 fifo ? std::vector<std::string>{"run1.XMLdig"} : std::vector<std::string>{});
     }
   }
+  EXPECT_TRUE(stopSignalsBlocked);
 }
 
 TEST(MainWindow, PathComesFromTheDialogEvenAfterACancelFromDropsAndTheCommandLine) {

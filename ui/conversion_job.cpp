@@ -6,6 +6,7 @@
 #include <chrono>
 #include <utility>
 
+#include "files.h"
 #include "interrupt_signals.h"
 
 namespace sorrelin {
@@ -43,6 +44,7 @@ class PromisedProgress : public ConversionProgress {
 // The worker's task; the request and the environment are the task's own copies.
 void Convert(QPromise<ConversionResult>& promise, const ConversionRequest& request,
              const ConversionEnvironment& environment) {
+  BlockStopSignalsOnThisThread();  // the window's thread handles them
   PromisedProgress progress(promise);
   promise.addResult(RunConversion(request, progress, environment));
 }
