@@ -167,7 +167,7 @@ void MainWindow::OnConversionClicked() {
 // The top-level error policy: one message for a failure, with its number when it
 // has one, and the window carries on.
 void MainWindow::OnConversionEnded(const ConversionResult& result) {
-  std::exchange(job_, nullptr)->deleteLater();  // later: it is telling this now
+  std::exchange(job_, nullptr)->deleteLater();  // its watcher is telling this now
   SetBusy(false);
   if (const std::string failure = FailureText(result); !failure.empty()) ShowMessage(failure);
   if (const int signal = CaughtInterruptSignal()) EndAsSignalled(signal);
