@@ -1,9 +1,12 @@
 #include "conversion_job.h"
 
+#include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
+#include "files.h"
 #include "interrupt_signals.h"
 
 namespace sorrelin {
@@ -12,59 +15,67 @@ namespace {
 // A conversion shorter than this shows no progress.
 constexpr std::chrono::milliseconds kProgressDelay{500};
 
-}  // namespace
+// The future's progress value is the percentage shown plus 1: 0, which a watcher is
+// told on connecting, means none yet. The promise drops a value not above the last.
+constexpr int ProgressValue(int percent) { return percent + 1; }
 
-// Called on the worker: posts each new percentage to the job's thread, never waiting.
-class ConversionJob::Progress : public ConversionProgress {
+// The worker's progress: each percentage goes to the promise, whose future's watcher
+// tells the job; cancelling the future or an interrupt signal stops the conversion.
+class PromisedProgress : public ConversionProgress {
  public:
-  explicit Progress(ConversionJob& job)
-      : job_(&job), cancelled_(job.cancelled_), from_(Clock::now() + kProgressDelay) {}
+  explicit PromisedProgress(QPromise<ConversionResult>& promise) : promise_(promise) {
+    promise_.setProgressRange(0, ProgressValue(100));
+  }
 
   bool KeepConverting(std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
     if (bytesTotal > 0 && Clock::now() >= from_) {
       const double share = static_cast<double>(std::min(bytesRead, bytesTotal)) / bytesTotal;
-      const int percent = static_cast<int>(100 * share);
-      if (percent > shown_) {
-        shown_ = percent;
-        // Dropped if the job is gone by then.
-        QMetaObject::invokeMethod(
-            job_, [job = job_, percent] { job->showProgress_(percent); }, Qt::QueuedConnection);
-      }
+      promise_.setProgressValue(ProgressValue(static_cast<int>(100 * share)));
     }
-    return !cancelled_ && CaughtInterruptSignal() == 0;
+    return !promise_.isCanceled() && CaughtInterruptSignal() == 0;
   }
 
  private:
   using Clock = std::chrono::steady_clock;
-  ConversionJob* job_;
-  const std::atomic<bool>& cancelled_;
-  Clock::time_point from_;
-  int shown_ = -1;
+  QPromise<ConversionResult>& promise_;
+  const Clock::time_point from_ = Clock::now() + kProgressDelay;
 };
 
-ConversionJob::ConversionJob(ConversionEnvironment environment, ProgressShown showProgress,
-                             Ended ended, QObject* parent)
-    : QObject(parent),
-      environment_(std::move(environment)),
-      showProgress_(std::move(showProgress)),
-      ended_(std::move(ended)) {
-  connect(&watcher_, &QFutureWatcher<ConversionResult>::finished, this,
-          [this] { ended_(watcher_.result()); });
+// The worker's task; the request and the environment are the task's own copies.
+void Convert(QPromise<ConversionResult>& promise, const ConversionRequest& request,
+             const ConversionEnvironment& environment) {
+  BlockStopSignalsOnThisThread();  // the window's thread handles them
+  PromisedProgress progress(promise);
+  promise.addResult(RunConversion(request, progress, environment));
+}
+
+}  // namespace
+
+ConversionJob::ConversionJob(std::string pathText, ConversionEnvironment environment,
+                             ProgressShown showProgress, Ended ended, QObject* parent)
+    : QObject(parent), showProgress_(std::move(showProgress)), ended_(std::move(ended)) {
+  using Watcher = QFutureWatcher<ConversionResult>;
+  connect(&watcher_, &Watcher::progressValueChanged, this, [this](int value) {
+    if (value > 0) showProgress_(value - 1);
+  });
+  connect(&watcher_, &Watcher::finished, this, [this] { ended_(Result()); });
+  ConversionRequest request;  // a table beside the document, replacing no other document
+  request.pathText = std::move(pathText);
+  watcher_.setFuture(QtConcurrent::run(Convert, std::move(request), std::move(environment)));
 }
 
 ConversionJob::~ConversionJob() {
-  Cancel();
+  watcher_.cancel();
   watcher_.waitForFinished();
 }
 
-void ConversionJob::Start(const std::string& pathText) {
-  cancelled_ = false;
-  progress_ = std::make_unique<Progress>(*this);
-  ConversionRequest request;
-  request.pathText = pathText;
-  watcher_.setFuture(QtConcurrent::run([request = std::move(request), this] {
-    return RunConversion(request, *progress_, environment_);
-  }));
+ConversionResult ConversionJob::Result() const {
+  // Once cancelled, the future takes no result however the conversion ended: it
+  // counts as cancelled, as asked.
+  if (watcher_.isCanceled() && watcher_.future().resultCount() == 0) {
+    return {ConversionResult::Kind::kCancelled, 0, {}, {}};
+  }
+  return watcher_.result();
 }
 
 }  // namespace sorrelin

@@ -2,41 +2,40 @@
 
 #include <QFutureWatcher>
 #include <QObject>
-#include <atomic>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "conversion_command.h"
 
 namespace sorrelin {
 
-// Runs one conversion at a time on a worker thread, and tells its owner on the
-// owner's thread how far it has come and how it ended. It stops at the next block
-// once cancelled or once an interrupt signal has been caught.
+// One conversion, run on a thread of Qt's pool from the moment the job is made; a
+// job never runs another. The worker holds its own copies of what it uses and never
+// refers to the job. The job tells its owner, on the owner's thread, how far the
+// conversion has come and how it ended. The conversion stops at the next block once
+// cancelled or once an interrupt signal has been caught.
 class ConversionJob : public QObject {
  public:
   using ProgressShown = std::function<void(int percent)>;
   using Ended = std::function<void(const ConversionResult& result)>;
 
+  // Starts converting the document that `pathText` names into its table beside it;
   // `environment` gives the document's bytes and the temporary files.
-  ConversionJob(ConversionEnvironment environment, ProgressShown showProgress, Ended ended,
-                QObject* parent = nullptr);
-  ~ConversionJob() override;  // cancels a conversion under way and waits for it
+  ConversionJob(std::string pathText, ConversionEnvironment environment, ProgressShown showProgress,
+                Ended ended, QObject* parent = nullptr);
+  // Cancels a conversion under way and waits until the worker has stopped, which it
+  // does the next time the conversion asks whether to go on. Nothing is told after.
+  ~ConversionJob() override;
+  ConversionJob(const ConversionJob&) = delete;
+  ConversionJob& operator=(const ConversionJob&) = delete;
 
-  // Starts converting the document that `pathText` names into its table.
-  void Start(const std::string& pathText);
-  void Cancel() noexcept { cancelled_ = true; }
-  bool Running() const { return watcher_.isRunning(); }
+  void Cancel() { watcher_.cancel(); }
 
  private:
-  class Progress;
+  ConversionResult Result() const;
 
-  ConversionEnvironment environment_;
   ProgressShown showProgress_;
   Ended ended_;
-  std::atomic<bool> cancelled_ = false;
-  std::unique_ptr<Progress> progress_;
   QFutureWatcher<ConversionResult> watcher_;
 };
 

@@ -54,12 +54,7 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
       image1_(new QLabel(this)),
       cmd_(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(this)),
       messages_(messages ? std::move(messages) : std::make_unique<MessageBoxPresenter>(this)),
-      job_(new ConversionJob(
-          std::move(environment),
-          [this](int percent) {
-            setWindowTitle(QStringLiteral("Sorrelin \u2013 %1 %").arg(percent));
-          },
-          [this](const ConversionResult& result) { OnConversionEnded(result); }, this)) {
+      environment_(std::move(environment)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(kTitle);
   // The size is fixed: no maximise button.
@@ -113,7 +108,12 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
   }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  if (!job_) return;
+  delete job_;  // cancels, and waits until the worker has stopped
+  qApp->removeEventFilter(this);
+  QApplication::restoreOverrideCursor();
+}
 
 std::string MainWindow::PathText() const { return text1_->toPlainText().toStdString(); }
 
@@ -128,14 +128,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && watched->isWidgetType() &&
       static_cast<QWidget*>(watched)->window() == this) {
-    job_->Cancel();
+    if (job_) job_->Cancel();
     return true;
   }
   return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (job_->Running()) {  // cancel, and close once the conversion has stopped
+  if (job_) {  // cancel, and close once the conversion has stopped
     job_->Cancel();
     closeWhenConverted_ = true;
     event->ignore();
@@ -156,14 +156,18 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::OnConversionClicked() {
-  if (job_->Running()) return;
+  if (job_) return;
   SetBusy(true);
-  job_->Start(PathText());
+  job_ = new ConversionJob(
+      PathText(), environment_,
+      [this](int percent) { setWindowTitle(QStringLiteral("Sorrelin \u2013 %1 %").arg(percent)); },
+      [this](const ConversionResult& result) { OnConversionEnded(result); }, this);
 }
 
 // The top-level error policy: one message for a failure, with its number when it
 // has one, and the window carries on.
 void MainWindow::OnConversionEnded(const ConversionResult& result) {
+  std::exchange(job_, nullptr)->deleteLater();  // its watcher is telling this now
   SetBusy(false);
   if (const std::string failure = FailureText(result); !failure.empty()) ShowMessage(failure);
   if (const int signal = CaughtInterruptSignal()) EndAsSignalled(signal);
@@ -177,7 +181,7 @@ void MainWindow::OnPathClicked() {
 void MainWindow::OnInterruptSignal() {
   const int signal = CaughtInterruptSignal();
   if (signal == 0) return;
-  if (!job_->Running()) EndAsSignalled(signal);
+  if (!job_) EndAsSignalled(signal);
   // The conversion stops at its next block, and its end ends the program.
   job_->Cancel();
 }

@@ -55,7 +55,8 @@ class MainWindow : public QWidget {
   QLabel* image1_;
   std::unique_ptr<FileDialog> cmd_;
   std::unique_ptr<MessagePresenter> messages_;
-  ConversionJob* job_;
+  ConversionEnvironment environment_;  // a copy for each conversion
+  ConversionJob* job_ = nullptr;       // the conversion under way, if any
   QPointer<QWidget> focusBeforeBusy_;  // where the keyboard returns after a conversion
   bool closeWhenConverted_ = false;
 };
