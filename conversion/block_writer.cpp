@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "files.h"
+
 namespace sorrelin {
 
 BlockWriter::BlockWriter(OutputTarget& target, std::size_t blockSize) : target_(target) {
@@ -61,6 +63,7 @@ std::exception_ptr BlockWriter::Fault() {
 }
 
 void BlockWriter::WriteBlocks() {
+  BlockStopSignalsOnThisThread();
   std::unique_lock lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return ending_ || pending_ != nullptr; });

@@ -75,6 +75,11 @@ bool WriteAll(std::FILE* file, const char* bytes, std::size_t size);
 // and interrupted reads; false with errno set on failure or when the file ends first.
 bool ReadAt(std::FILE* file, std::uint64_t offset, char* bytes, std::size_t size);
 
+// Blocks every signal sent to the process as a whole (SIGINT, SIGTERM, SIGHUP and the
+// like) on the calling thread, so that the thread that runs a conversion handles them;
+// signals a thread's own faults or writes raise are left alone. Nothing on Windows.
+void BlockStopSignalsOnThisThread() noexcept;
+
 // Whether an errno value says the disk or the user's quota is full.
 bool IsDiskFull(int errorNumber) noexcept;
 

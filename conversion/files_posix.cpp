@@ -1,10 +1,13 @@
 // The file operations of the core on POSIX systems; Linux adds unnamed temporary
 // files, reserved space and the kind of file system.
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <initializer_list>
 #include <limits>
 #include <string>
 
@@ -180,6 +183,15 @@ bool ReadAt(std::FILE* file, std::uint64_t offset, char* bytes, std::size_t size
     size -= static_cast<std::size_t>(got);
   }
   return true;
+}
+
+void BlockStopSignalsOnThisThread() noexcept {
+  sigset_t signals;
+  sigfillset(&signals);
+  // Sent to the thread that faulted or wrote: they must still reach it.
+  for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGPIPE, SIGXFSZ})
+    sigdelset(&signals, signal);
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
 
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {

@@ -120,6 +120,8 @@ bool ReadAt(std::FILE* file, std::uint64_t offset, char* bytes, std::size_t size
   return false;
 }
 
+void BlockStopSignalsOnThisThread() noexcept {}  // a console stop runs a thread of its own
+
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
   const UniqueHandle handle(
       ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -95,6 +95,7 @@ void ReadAhead::Fill(Block& block) noexcept {
 }
 
 void ReadAhead::ReadBlocks() {
+  BlockStopSignalsOnThisThread();
   for (int filling = 0;; filling ^= 1) {
     Block& block = blocks_[filling];
     {

@@ -1,9 +1,14 @@
 // A file read ahead on a thread of its own ends as it does read on the caller's thread.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <signal.h>
+#endif
 
 #include <cstdint>
 #include <tuple>
 
+#include "block_writer.h"
+#include "read_ahead.h"
 #include "test_support.h"
 #include "xml_pass.h"
 
@@ -71,6 +76,54 @@ TEST(ReadAhead, EndsAsAReadOnTheCallersThreadWithAFaultAfterTheBytesBeforeIt) {
     EXPECT_EQ(outcomes[1].find("it broke") != std::string::npos, failAt != SIZE_MAX);
   }
 }
+
+#ifndef _WIN32
+// Which of SIGINT, SIGTERM, SIGHUP, SIGPIPE and SIGXFSZ the calling thread blocks, as
+// five 0s and 1s.
+std::string BlockedSignals() {
+  sigset_t blocked;
+  pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
+  std::string seen;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
+    seen += sigismember(&blocked, signal) ? '1' : '0';
+  return seen;
+}
+
+// Where a helper thread reads or writes, the signals it blocks.
+struct SignalsSeen : BlockSource, OutputTarget {
+  Block Read(std::span<char>) override {
+    seen = BlockedSignals();
+    return {0, true};
+  }
+  std::uint64_t Size() const override { return 0; }
+  bool Rereadable() const override { return true; }
+  bool Rewind() override { return false; }
+  std::optional<FileIdentity> Identity() const override { return std::nullopt; }
+  void Reserve(std::uint64_t) override {}
+  void Write(const char*, std::size_t) override { seen = BlockedSignals(); }
+  bool Commit(const std::function<bool()>&) override { return false; }
+  void Discard() noexcept override {}
+  std::string seen;
+};
+
+TEST(HelperThreads, LeaveTheStopSignalsToTheThreadThatConverts) {
+  ASSERT_EQ(BlockedSignals(), "00000");
+  const std::function<std::string()> helpers[] = {[] {
+                                                    SignalsSeen source;
+                                                    ReadAhead(source, 16).Take();
+                                                    return source.seen;
+                                                  },
+                                                  [] {
+                                                    SignalsSeen target;
+                                                    BlockWriter writer(target, 16);
+                                                    writer.Hand(1);
+                                                    writer.Drain();
+                                                    return target.seen;
+                                                  }};
+  for (const auto& helper : helpers) EXPECT_EQ(helper(), "11100");
+  EXPECT_EQ(BlockedSignals(), "00000");
+}
+#endif
 
 }  // namespace
 }  // namespace sorrelin::testing
