@@ -30,7 +30,7 @@ stops the conversion and leaves an earlier output as it was.
   -s, --samples FIRST-LAST
                          only these samples, numbered from 1; FIRST- to the end
   -r, --sample-rate RATE samples per second, for csv and vcd: 2500000, 2.5e6,
-                         2.5M or 2.5MHz (k, M, G)
+                         2.5M or 2.5MHz (k, M, G), from 0.001 to 1e15
   -o, --output FILE      the output of the one PATH goes to FILE; - is standard
                          output (not for npy), written as it is made
   -d, --output-dir DIR   outputs go to DIR, under their usual names
@@ -98,7 +98,7 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   auto* sampleOption = app.add_option("-s,--samples", samples);
   auto* rateOption = app.add_option("-r,--sample-rate", rate);
   auto* outputOption = app.add_option("-o,--output", output);
-  app.add_option("-d,--output-dir", folder)->excludes(outputOption);
+  auto* folderOption = app.add_option("-d,--output-dir", folder)->excludes(outputOption);
   app.add_flag("-n,--no-clobber", options.noClobber)->disable_flag_override();
   app.add_flag("-i,--info", options.info)->disable_flag_override()->excludes(outputOption);
   app.add_flag("-q,--quiet", options.quiet)->disable_flag_override();
@@ -110,6 +110,8 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
     if (*lineOption) options.selection.lines = ParseLineList(lines);
     if (*sampleOption) ParseSampleRange(samples, options.selection);
     if (*rateOption) options.sampleRate = ParseSampleRate(rate);
+    if (*outputOption && output.empty()) throw BadOptionValue("--output needs a file name");
+    if (*folderOption && folder.empty()) throw BadOptionValue("--output-dir needs a folder name");
   } catch (const CLI::CallForHelp&) {
     std::cout << kHelp;
     return {};
@@ -124,7 +126,7 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   if (*outputOption)
     options.output = {output == "-" ? OutputPlace::Kind::kStandardOutput : OutputPlace::Kind::kFile,
                       output};
-  if (!folder.empty()) options.output = {OutputPlace::Kind::kFolder, folder};
+  if (*folderOption) options.output = {OutputPlace::Kind::kFolder, folder};
   if (options.info) options.output = {OutputPlace::Kind::kNowhere, {}};
   if (const std::string conflict = Conflict(options); !conflict.empty()) {
     return {std::nullopt, UsageError(conflict)};
