@@ -90,12 +90,13 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   // No table replaces another document of the batch; control characters in names are escaped.
   WriteFile(folder / "e.XMLdig", d);
   fs::create_symlink("d.XMLdig", folder / "e.txt");
-  const std::string f = Text(folder / "f\n\x01") + "g.XMLdig";
+  const std::string f = Text(folder / "f\n\x01\x9B\xE2\x80\xA9") + "g.XMLdig";
   WriteFile(PathFromText(f), "<x>");
   arguments.append(" ").append(Arg(folder / "e.XMLdig")).append(" '").append(f).append("'");
-  failures += Line(folder / "e.XMLdig", "error 1006: cannot write \"" + Text(folder / "e.txt") +
-                                            "\": it is another document being converted") +
-              Line(folder / "f\\n\\x01g.XMLdig", "Error: no element found at line 1, column 4");
+  failures +=
+      Line(folder / "e.XMLdig", "error 1006: cannot write \"" + Text(folder / "e.txt") +
+                                    "\": it is another document being converted") +
+      Line(folder / "f\\n\\x01\\x9B\\u2029g.XMLdig", "Error: no element found at line 1, column 4");
 #endif
   const Outcome outcome = RunConvert(folder, arguments);
   EXPECT_EQ(outcome.status, 1);
