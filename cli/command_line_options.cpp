@@ -34,7 +34,10 @@ stops the conversion and leaves an earlier output as it was.
   -o, --output FILE      the output of the one PATH goes to FILE; - is standard
                          output (not for npy), written as it is made
   -d, --output-dir DIR   outputs go to DIR, under their usual names
-  -n, --no-clobber       skip a document whose output exists
+  -n, --no-clobber       skip a document whose output exists, or comes to exist
+                         before the new one is put in place
+      --sync             flush each output to the disk before it replaces the
+                         earlier one, so that a power cut leaves one or the other
   -i, --info             write nothing; print each document's counts, data size
                          and the size its output would have
   -q, --quiet            show no progress, and no line for a skipped document
@@ -100,6 +103,7 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   auto* outputOption = app.add_option("-o,--output", output);
   auto* folderOption = app.add_option("-d,--output-dir", folder)->excludes(outputOption);
   app.add_flag("-n,--no-clobber", options.noClobber)->disable_flag_override();
+  app.add_flag("--sync", options.sync)->disable_flag_override();
   app.add_flag("-i,--info", options.info)->disable_flag_override()->excludes(outputOption);
   app.add_flag("-q,--quiet", options.quiet)->disable_flag_override();
   app.add_option("PATH", options.paths);

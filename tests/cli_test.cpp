@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <tuple>
 
 #include "files.h"
@@ -162,12 +163,22 @@ TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
   WriteFile(folder / "a.txt", "earlier");
   WriteFile(folder / "g", DocumentXml("1", "1", "AQ=="));
   WriteFile(folder / "g.XMLdig", DocumentXml("1", "1", "Ag=="));
+  fs::create_directories(folder / "b" / "b");
+  WriteFile(folder / "b" / "a.XMLdig", DocumentXml("1", "1", "Bw=="));
   const std::string a = Arg(folder / "a.XMLdig");
+  const std::string g = Arg(folder / "g") + " " + Arg(folder / "g.XMLdig");
+  const std::string ba = Arg(folder / "b" / "a.XMLdig");
+  auto taken = [&](const fs::path& output, const fs::path& document, const fs::path& earlier) {
+    return Line(document, "error 1006: cannot write " + Quoted(Text(output)) +
+                              ": it holds the output of " + Quoted(Text(earlier)) +
+                              ", written by this run");
+  };
   struct Case {
     std::string arguments;
     std::string out, err;
     fs::path file;  // and what it then holds
     std::string bytes;
+    int status = 0;
   };
   const std::vector<Case> cases = {
       {"-l 3,1 -s 2- -o - " + a, "2,\r\n6,\r\n", "", folder / "a.txt", "earlier"},
@@ -183,12 +194,22 @@ TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
        "", folder / "a.txt", "earlier"},
       {"-o " + Arg(folder / "in.txt") + " - <" + a, "", "", folder / "in.txt",
        "1,2,\r\n3,4,\r\n5,6,\r\n"},
-      // Two documents with one output: the last one's table stays.
-      {Arg(folder / "g") + " " + Arg(folder / "g.XMLdig"), "", "", folder / "g.txt", "2,\r\n"},
+      // Two documents with one output: the first one's output stays, the second fails
+      // (skipped with -n), beside the documents or in another folder alike.
+      {g, "", taken(folder / "g.txt", folder / "g.XMLdig", folder / "g"), folder / "g.txt",
+       "1,\r\n", 1},
+      {"-f csv -d " + Arg(folder / "b") + " " + ba + " " + a, "",
+       taken(folder / "b" / "a.csv", folder / "a.XMLdig", folder / "b" / "a.XMLdig"),
+       folder / "b" / "a.csv", "sample,line1\r\n1,7\r\n", 1},
+      {"-n -d " + Arg(folder / "b" / "b") + " " + g, "",
+       Line(folder / "g.XMLdig", "skipped: \"" + Text(folder / "b" / "b" / "g.txt") + "\" exists"),
+       folder / "b" / "b" / "g.txt", "1,\r\n"},
+      {"--sync -d " + Arg(folder / "b") + " " + a, "", "", folder / "b" / "a.txt",
+       "1,2,\r\n3,4,\r\n5,6,\r\n"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = RunConvert(folder, c.arguments);
-    EXPECT_EQ(outcome.status, 0) << c.arguments;
+    EXPECT_EQ(outcome.status, c.status) << c.arguments;
     EXPECT_EQ(outcome.out, c.out) << c.arguments;
     EXPECT_EQ(outcome.err, c.err) << c.arguments;
     EXPECT_EQ(ReadFile(c.file), c.bytes) << c.arguments;
@@ -225,6 +246,32 @@ TEST(CommandLine, AnInterruptWhileThePipeStallsEndsAtOnceAndKeepsTheEarlierTable
 #endif
 
 #ifdef __linux__
+// --sync: the output's data reaches the disk before the rename, its folder's entry after.
+TEST(CommandLine, SyncFlushesTheDataBeforeTheRenameAndTheFolderAfter) {
+  if (std::system("strace -o /dev/null true 2>/dev/null") != 0) GTEST_SKIP() << "no strace";
+  TempFolder folder;
+  WriteFile(folder / "a.XMLdig", DocumentXml("1", "2", "AQI="));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "rename "},
+      {"--sync", "fdatasync rename fsync "},
+      {"--sync -n", "fdatasync rename fsync "}};
+  for (const auto& [options, calls] : cases) {
+    fs::remove(folder / "a.txt");
+    const std::string command = "strace -f -qq -o " + Arg(folder / "trace") +
+                                " -e trace=fdatasync,fsync,rename,renameat,renameat2 " +
+                                SORRELIN_CONVERT + " " + options + " " + Arg(folder / "a.XMLdig");
+    ASSERT_EQ(std::system(command.c_str()), 0) << options;
+    std::string seen;
+    std::istringstream trace(ReadFile(folder / "trace"));
+    for (std::string pid, call; trace >> pid >> call; trace.ignore(1 << 20, '\n')) {
+      call.resize(call.find('('));
+      seen += (call.starts_with("rename") ? "rename" : call) + " ";  // renameat2 too
+    }
+    EXPECT_EQ(seen, calls) << options;
+    EXPECT_EQ(ReadFile(folder / "a.txt"), "1,2,\r\n") << options;
+  }
+}
+
 // On a small tmpfs: the document, the earlier output and a little free space.
 TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
   if (std::system("unshare -rm true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespaces";
