@@ -120,7 +120,8 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
     std::cout << kHelp;
     return {};
   } catch (const CLI::CallForVersion& version) {
-    return {std::nullopt, app.exit(version)};
+    std::cout << version.what() << '\n';  // not flushed here: main checks the flush
+    return {};
   } catch (const CLI::ParseError& error) {
     return {std::nullopt, UsageError(error.what())};
   } catch (const BadOptionValue& error) {

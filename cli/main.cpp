@@ -12,6 +12,7 @@
 #include "interrupt_signals.h"
 #include "message_text.h"
 #include "progress_line.h"
+#include "standard_streams.h"
 #include "terminal.h"
 
 namespace {
@@ -102,9 +103,7 @@ bool Convert(const ConversionRequest& request, const CommandLineOptions& options
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   CatchInterruptSignals();
   const CommandLine commandLine = ReadCommandLine(CommandLineArguments(argc, argv));
   if (!commandLine.options) return commandLine.exitStatus;
@@ -134,4 +133,17 @@ int main(int argc, char** argv) {
     if (const int signal = CaughtInterruptSignal()) EndAsSignalled(signal);
   }
   return allConverted ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  OpenClosedStandardStreams();  // before anything opens a file
+  FailWritesToClosedPipes();    // told as a failure of standard output
+  const int status = Run(argc, argv);
+  if (const std::string fault = StandardOutputFault(); !fault.empty()) {
+    std::cerr << kProgram << ": " << fault << '\n';
+    return status == 0 ? 1 : status;
+  }
+  return status;
 }

@@ -45,15 +45,17 @@ FileIdentity FromStatus(const struct stat& status) {
 
 }  // namespace
 
+// A standard stream open only the other way, as a closed one is opened at start, is
+// as good as closed.
 UniqueFile DuplicateStandardInput() {
-  const int descriptor = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
-  if (descriptor < 0) return nullptr;
-  UniqueFile file(::fdopen(descriptor, "rb"));
-  if (!file) ::close(descriptor);
-  return file;
+  if ((::fcntl(0, F_GETFL) & O_ACCMODE) == O_WRONLY) return errno = EBADF, nullptr;
+  return FromDescriptor(::fcntl(0, F_DUPFD_CLOEXEC, 3), "rb");
 }
 
-UniqueFile DuplicateStandardOutput() { return FromDescriptor(::fcntl(1, F_DUPFD_CLOEXEC, 3)); }
+UniqueFile DuplicateStandardOutput() {
+  if ((::fcntl(1, F_GETFL) & O_ACCMODE) == O_RDONLY) return errno = EBADF, nullptr;
+  return FromDescriptor(::fcntl(1, F_DUPFD_CLOEXEC, 3));
+}
 
 UniqueFile CreateNewFile(const std::filesystem::path& path) {
   return FromDescriptor(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666), "w+b");

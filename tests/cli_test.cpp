@@ -1,72 +1,14 @@
-// Runs the sorrelin-convert program as a script would.
+// Runs the sorrelin-convert program as a script would: messages, statuses, options.
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <tuple>
 
-#include "files.h"
-#include "message_text.h"
-#include "test_support.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
-#endif
+#include "cli_support.h"
 
 namespace sorrelin {
 namespace {
-
-using namespace testing;  // the shared document builder and file helpers
-namespace fs = std::filesystem;
-
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
-  const auto out = folder / "stdout.log";
-  const auto err = folder / "stderr.log";
-  const std::string command = std::string("\"") + SORRELIN_CONVERT + "\" " + arguments + " >\"" +
-                              Text(out) + "\" 2>\"" + Text(err) + "\"";
-#ifdef _WIN32
-  // cmd /c strips the outer quotes of a line with more than two: one more pair keeps
-  // them. The line goes as wide text, so paths outside the ANSI code page survive.
-  const int status = ::_wsystem(PathFromText("\"" + command + "\"").c_str());
-  Outcome outcome{status, ReadFile(out), ReadFile(err)};
-  // Standard error is a text stream on Windows: its lines end in CR LF. Standard output
-  // carries outputs' bytes as they are, and text lines with CR LF (see TextLine).
-  std::erase(outcome.err, '\r');
-#else
-  const int status = std::system(command.c_str());
-  Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
-#endif
-  fs::remove(out), fs::remove(err);
-  return outcome;
-}
-
-std::string Arg(const std::filesystem::path& path) { return Quoted(Text(path)); }
-// A line of text on standard output, as the system ends it.
-std::string TextLine(const std::string& text) {
-#ifdef _WIN32
-  return text + "\r\n";
-#else
-  return text + "\n";
-#endif
-}
-// A failure line on standard error.
-std::string Line(const fs::path& path, const std::string& failure) {
-  return "sorrelin-convert: " + Text(path) + ": " + failure + "\n";
-}
 
 TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   TempFolder folder;
@@ -215,100 +157,6 @@ TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
     EXPECT_EQ(ReadFile(c.file), c.bytes) << c.arguments;
   }
 }
-
-#ifndef _WIN32
-// Ctrl-C while the document is still coming through a pipe: the program ends at once,
-// as the signal would end it, and the earlier table stays.
-TEST(CommandLine, AnInterruptWhileThePipeStallsEndsAtOnceAndKeepsTheEarlierTable) {
-  TempFolder folder;
-  const std::string document = DocumentXml("1", "300000", std::string(400000, 'A'));
-  ASSERT_EQ(::mkfifo((folder / "run.XMLdig").c_str(), 0600), 0);
-  WriteFile(folder / "run.txt", "earlier");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::execl(SORRELIN_CONVERT, SORRELIN_CONVERT, "-q", (folder / "run.XMLdig").c_str(), nullptr);
-    ::_exit(127);
-  }
-  const int pipe = ::open((folder / "run.XMLdig").c_str(), O_WRONLY);
-  EXPECT_EQ(::write(pipe, document.data(), document.size() / 2),
-            static_cast<ssize_t>(document.size() / 2));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ::kill(child, SIGINT);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  int status = 0;
-  EXPECT_EQ(::waitpid(child, &status, WNOHANG), child);  // ended without the rest
-  ::close(pipe);
-  if (status == 0) ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-  EXPECT_EQ(ReadFile(folder / "run.txt"), "earlier");
-  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
-}
-#endif
-
-#ifdef __linux__
-// --sync: the output's data reaches the disk before the rename, its folder's entry after.
-TEST(CommandLine, SyncFlushesTheDataBeforeTheRenameAndTheFolderAfter) {
-  if (std::system("strace -o /dev/null true 2>/dev/null") != 0) GTEST_SKIP() << "no strace";
-  TempFolder folder;
-  WriteFile(folder / "a.XMLdig", DocumentXml("1", "2", "AQI="));
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", "rename "},
-      {"--sync", "fdatasync rename fsync "},
-      {"--sync -n", "fdatasync rename fsync "}};
-  for (const auto& [options, calls] : cases) {
-    fs::remove(folder / "a.txt");
-    const std::string command = "strace -f -qq -o " + Arg(folder / "trace") +
-                                " -e trace=fdatasync,fsync,rename,renameat,renameat2 " +
-                                SORRELIN_CONVERT + " " + options + " " + Arg(folder / "a.XMLdig");
-    ASSERT_EQ(std::system(command.c_str()), 0) << options;
-    std::string seen;
-    std::istringstream trace(ReadFile(folder / "trace"));
-    for (std::string pid, call; trace >> pid >> call; trace.ignore(1 << 20, '\n')) {
-      call.resize(call.find('('));
-      seen += (call.starts_with("rename") ? "rename" : call) + " ";  // renameat2 too
-    }
-    EXPECT_EQ(seen, calls) << options;
-    EXPECT_EQ(ReadFile(folder / "a.txt"), "1,2,\r\n") << options;
-  }
-}
-
-// On a small tmpfs: the document, the earlier output and a little free space.
-TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
-  if (std::system("unshare -rm true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespaces";
-  TempFolder folder;
-  const auto disk = folder / "disk";
-  std::filesystem::create_directory(disk);
-  const std::string noSpace =
-      "error 1009: not enough free space for \"" + Text(disk / "run.txt") + "\": the table needs ";
-  // Values: three for each group of four Base64 characters, 255 four characters each where
-  // the smallest table allows two; the size of the disk; limits on the program; what it says.
-  const std::vector<std::tuple<int, std::string, std::string, std::string, std::string>> cases = {
-      {1500, "////", "12k", "", noSpace + "6002 bytes, 4096 are free"},  // fills up while writing
-      {2100, "CmQK", "12k", "", noSpace + "7002 bytes, 4096 are free"},  // 10, 100, 10: refused
-      {70002, "////", "136k", "", noSpace + "280010 bytes, 40960 are free"},
-      {1500, "////", "1m,nr_inodes=3", "", noSpace + "6002 bytes"},  // no inode left
-      {1500, "////", "12k", "2",
-       "error 1010: cannot write \"" + Text(disk / "run.txt") + "\": " + std::strerror(EFBIG)}};
-  // $1 the disk, $2 this test's folder, $3 the program, $4 a file-size limit in blocks
-  const std::string script =
-      " tmpfs \"$1\" && cp \"$2/run.XMLdig\" \"$1\" && printf earlier >\"$1/run.txt\" && "
-      "(${4:+ulimit -f $4}; exec \"$3\" \"$1/run.XMLdig\" 2>\"$2/err\"); ls -A \"$1\" "
-      ">\"$2/entries\"; cat \"$1/run.txt\" >\"$2/after\"";
-  for (const auto& [values, group, size, limit, error] : cases) {
-    std::string data;
-    while (data.size() < values / 3 * 4u) data += group;
-    WriteFile(folder / "run.XMLdig", DocumentXml("1", std::to_string(values), data));
-    // What the program said and left is read back below; the script's own status says nothing.
-    [[maybe_unused]] const int status = std::system(
-        ("unshare -rm sh -c 'mount -t tmpfs -o size=" + size + script + "' sh '" + Text(disk) +
-         "' '" + Text(folder.path()) + "' '" + SORRELIN_CONVERT + "' " + limit)
-            .c_str());
-    EXPECT_EQ(ReadFile(folder / "err"), Line(disk / "run.XMLdig", error));
-    EXPECT_EQ(ReadFile(folder / "entries"), "run.XMLdig\nrun.txt\n");
-    EXPECT_EQ(ReadFile(folder / "after"), "earlier");
-  }
-}
-#endif
 
 }  // namespace
 }  // namespace sorrelin
