@@ -18,10 +18,11 @@ Convert digital waveform documents (.XMLdig) into ASCII text tables, CSV, VCD or
 Each output is written beside its document: run1.XMLdig becomes run1.txt (or
 run1.csv, run1.vcd, run1.npy), and a name that does not end in .XMLdig (in any
 letter case) gets the extension appended, so run1.xml becomes run1.xml.txt. An
-earlier output of that name is replaced only by a complete new one. Each failure
-is one line on standard error, and the other documents are still converted. On a
-terminal, a document that takes more than a second shows its progress. Ctrl-C
-stops the conversion and leaves an earlier output as it was.
+earlier output of that name is replaced only by a complete new one, and never
+one written by the same run. Each failure is one line on standard error, and the
+other documents are still converted. On a terminal, a document that takes more
+than a second shows its progress. Ctrl-C stops the conversion and leaves an
+earlier output as it was.
 
   -f, --format FORMAT    table (the default: a row per line), csv (a row per
                          sample, a column per line), vcd (for waveform viewers)
@@ -37,7 +38,7 @@ stops the conversion and leaves an earlier output as it was.
   -n, --no-clobber       skip a document whose output exists, or comes to exist
                          before the new one is put in place
       --sync             flush each output to the disk before it replaces the
-                         earlier one, so that a power cut leaves one or the other
+                         earlier one: a power cut leaves one or the other whole
   -i, --info             write nothing; print each document's counts, data size
                          and the size its output would have
   -q, --quiet            show no progress, and no line for a skipped document
@@ -49,7 +50,7 @@ A PATH of - reads the document from standard input; it needs -o.
 
 Exit status:
   0  every document was converted (or skipped)
-  1  at least one document failed
+  1  at least one document failed, or standard output could not be written
   2  the command line is wrong (for example, no PATH given)
 )";
 
