@@ -155,11 +155,9 @@ bool SafeOutputFile::Commit(const std::function<bool()>& proceed) {
   if (error) fail(error.message());
   committed_ = true;
   if (sync_ && !SyncFolder(folder_)) {
+    const std::string why = "its folder cannot be flushed to the disk: " + ErrnoMessage(errno);
     throw ConversionError(ErrorNumber::kWriteFailed,
-                          Quoted(targetText_) +
-                              " is in place, but its folder cannot be flushed "
-                              "to the disk: " +
-                              ErrnoMessage(errno));
+                          Quoted(targetText_) + " is in place, but " + why);
   }
   return true;
 }
