@@ -85,8 +85,8 @@ void ConversionOutput::Open(const ConversionRequest& request, std::optional<File
   }
   path_ = PathFromText(pathText_);
   try {
-    target_ = std::make_unique<SafeOutputFile>(
-        path_, OutputFileRulesOf(request, document), temporaryFiles);
+    target_ = std::make_unique<SafeOutputFile>(path_, OutputFileRulesOf(request, document),
+                                               temporaryFiles);
   } catch (const ConversionError& error) {
     if (error.Kind() != ErrorNumber::kNotEnoughSpace) throw;
     diskFull_ = true;  // the output's size is still wanted for the message
