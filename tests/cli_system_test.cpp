@@ -21,31 +21,48 @@
 namespace sorrelin {
 namespace {
 
-// Ctrl-C while the document is still coming through a pipe: the program ends at once,
-// as the signal would end it, and the earlier table stays.
-TEST(CommandLine, AnInterruptWhileThePipeStallsEndsAtOnceAndKeepsTheEarlierTable) {
-  TempFolder folder;
+// While the document is still coming through a pipe: Ctrl-C ends the program at once,
+// as the signal would end it, and the earlier table stays; with -n, a table that takes
+// the output's name meanwhile stays, and the document is skipped.
+TEST(CommandLine, WhileThePipeStallsAnInterruptEndsAtOnceAndATableMadeMeanwhileStays) {
   const std::string document = DocumentXml("1", "300000", std::string(400000, 'A'));
-  ASSERT_EQ(::mkfifo((folder / "run.XMLdig").c_str(), 0600), 0);
-  WriteFile(folder / "run.txt", "earlier");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::execl(SORRELIN_CONVERT, SORRELIN_CONVERT, "-q", (folder / "run.XMLdig").c_str(), nullptr);
-    ::_exit(127);
+  for (const bool interrupt : {true, false}) {
+    TempFolder folder;
+    const auto input = folder / "run.XMLdig";
+    ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
+    if (interrupt) WriteFile(folder / "run.txt", "earlier");
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::dup2(::open((folder / "err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
+      ::execl(SORRELIN_CONVERT, SORRELIN_CONVERT, interrupt ? "-q" : "-n", input.c_str(), nullptr);
+      ::_exit(127);
+    }
+    const int pipe = ::open(input.c_str(), O_WRONLY);
+    const std::size_t half = document.size() / 2;  // more than the pipe holds: the program reads
+    EXPECT_EQ(::write(pipe, document.data(), half), static_cast<ssize_t>(half));
+    int status = 0;
+    if (interrupt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      ::kill(child, SIGINT);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      EXPECT_EQ(::waitpid(child, &status, WNOHANG), child);  // ended without the rest
+    } else {
+      WriteFile(folder / "run.txt", "made meanwhile");
+      const std::size_t rest = document.size() - half;
+      EXPECT_EQ(::write(pipe, document.data() + half, rest), static_cast<ssize_t>(rest));
+    }
+    ::close(pipe);
+    if (status == 0) ::waitpid(child, &status, 0);
+    if (interrupt) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EXPECT_EQ(ReadFile(folder / "run.txt").substr(0, 20), interrupt ? "earlier" : "made meanwhile");
+    EXPECT_EQ(ReadFile(folder / "err"),
+              interrupt ? "" : Line(input, "skipped: \"" + Text(folder / "run.txt") + "\" exists"));
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"err", "run.XMLdig", "run.txt"}));
   }
-  const int pipe = ::open((folder / "run.XMLdig").c_str(), O_WRONLY);
-  EXPECT_EQ(::write(pipe, document.data(), document.size() / 2),
-            static_cast<ssize_t>(document.size() / 2));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ::kill(child, SIGINT);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  int status = 0;
-  EXPECT_EQ(::waitpid(child, &status, WNOHANG), child);  // ended without the rest
-  ::close(pipe);
-  if (status == 0) ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-  EXPECT_EQ(ReadFile(folder / "run.txt"), "earlier");
-  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
 }
 
 // A standard stream closed or failing loses nothing without a word: no file takes a
