@@ -27,7 +27,7 @@ inline std::size_t Utf8Character(std::string_view text, char32_t& code) {
   return length;
 }
 
-// `text` with \n, \r, \t, and other C0 controls, DEL and bytes that are not part of a
+// `text` with \n, \r, \t, and other C0 controls, DEL and bytes that are not within a
 // well-formed UTF-8 character as \xNN; the C1 controls (U+0080..U+009F) and the line
 // and paragraph separators (U+2028, U+2029) as \uNNNN.
 inline std::string Escaped(std::string_view text) {

@@ -130,7 +130,7 @@ bool SafeOutputFile::Commit(const std::function<bool()>& proceed) {
     throw ConversionError(ErrorNumber::kWriteFailed,
                           "cannot replace " + Quoted(targetText_) + ": " + why);
   };
-  // On the disk before it has a name: a power cut cannot leave it part written.
+  // On the disk before it has a name: a power cut cannot leave it half written.
   if (sync_ && !SyncFileData(temporary_.file.get())) {
     if (IsDiskFull(errno)) DiskFull();
     fail(ErrnoMessage(errno));

@@ -1,4 +1,4 @@
-// Runs the sorrelin-convert program where the system takes part: signals, flushes to
+// Runs the sorrelin-convert program where the system has a say: signals, flushes to
 // the disk, a full disk, standard streams closed or failing.
 #include <gtest/gtest.h>
 
