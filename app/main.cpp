@@ -8,6 +8,7 @@
 
 #include "interrupt_signals.h"
 #include "main_window.h"
+#include "standard_streams.h"
 #include "window_command_line.h"
 
 namespace {
@@ -56,6 +57,7 @@ void PassHeldMessagesOn() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sorrelin::OpenClosedStandardStreams();
   sorrelin::CatchInterruptSignals();
   QCoreApplication::setApplicationName(QStringLiteral("Sorrelin"));
   QCoreApplication::setApplicationVersion(QStringLiteral(SORRELIN_VERSION));

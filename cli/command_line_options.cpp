@@ -18,10 +18,11 @@ Convert digital waveform documents (.XMLdig) into ASCII text tables, CSV, VCD or
 Each output is written beside its document: run1.XMLdig becomes run1.txt (or
 run1.csv, run1.vcd, run1.npy), and a name that does not end in .XMLdig (in any
 letter case) gets the extension appended, so run1.xml becomes run1.xml.txt. An
-earlier output of that name is replaced only by a complete new one. Each failure
-is one line on standard error, and the other documents are still converted. On a
-terminal, a document that takes more than a second shows its progress. Ctrl-C
-stops the conversion and leaves an earlier output as it was.
+earlier output of that name is replaced only by a complete new one, and never
+one written by the same run. Each failure is one line on standard error, and the
+other documents are still converted. On a terminal, a document that takes more
+than a second shows its progress. Ctrl-C stops the conversion and leaves an
+earlier output as it was.
 
   -f, --format FORMAT    table (the default: a row per line), csv (a row per
                          sample, a column per line), vcd (for waveform viewers)
@@ -30,11 +31,14 @@ stops the conversion and leaves an earlier output as it was.
   -s, --samples FIRST-LAST
                          only these samples, numbered from 1; FIRST- to the end
   -r, --sample-rate RATE samples per second, for csv and vcd: 2500000, 2.5e6,
-                         2.5M or 2.5MHz (k, M, G)
+                         2.5M or 2.5MHz (k, M, G), from 0.001 to 1e15
   -o, --output FILE      the output of the one PATH goes to FILE; - is standard
                          output (not for npy), written as it is made
   -d, --output-dir DIR   outputs go to DIR, under their usual names
-  -n, --no-clobber       skip a document whose output exists
+  -n, --no-clobber       skip a document whose output exists, or comes to exist
+                         before the new one is put in place
+      --sync             flush each output to the disk before it replaces the
+                         earlier one: a power cut leaves one or the other whole
   -i, --info             write nothing; print each document's counts, data size
                          and the size its output would have
   -q, --quiet            show no progress, and no line for a skipped document
@@ -46,7 +50,7 @@ A PATH of - reads the document from standard input; it needs -o.
 
 Exit status:
   0  every document was converted (or skipped)
-  1  at least one document failed
+  1  at least one document failed, or standard output could not be written
   2  the command line is wrong (for example, no PATH given)
 )";
 
@@ -98,8 +102,9 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   auto* sampleOption = app.add_option("-s,--samples", samples);
   auto* rateOption = app.add_option("-r,--sample-rate", rate);
   auto* outputOption = app.add_option("-o,--output", output);
-  app.add_option("-d,--output-dir", folder)->excludes(outputOption);
+  auto* folderOption = app.add_option("-d,--output-dir", folder)->excludes(outputOption);
   app.add_flag("-n,--no-clobber", options.noClobber)->disable_flag_override();
+  app.add_flag("--sync", options.sync)->disable_flag_override();
   app.add_flag("-i,--info", options.info)->disable_flag_override()->excludes(outputOption);
   app.add_flag("-q,--quiet", options.quiet)->disable_flag_override();
   app.add_option("PATH", options.paths);
@@ -110,11 +115,14 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
     if (*lineOption) options.selection.lines = ParseLineList(lines);
     if (*sampleOption) ParseSampleRange(samples, options.selection);
     if (*rateOption) options.sampleRate = ParseSampleRate(rate);
+    if (*outputOption && output.empty()) throw BadOptionValue("--output needs a file name");
+    if (*folderOption && folder.empty()) throw BadOptionValue("--output-dir needs a folder name");
   } catch (const CLI::CallForHelp&) {
     std::cout << kHelp;
     return {};
   } catch (const CLI::CallForVersion& version) {
-    return {std::nullopt, app.exit(version)};
+    std::cout << version.what() << '\n';  // not flushed here: main checks the flush
+    return {};
   } catch (const CLI::ParseError& error) {
     return {std::nullopt, UsageError(error.what())};
   } catch (const BadOptionValue& error) {
@@ -124,7 +132,7 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   if (*outputOption)
     options.output = {output == "-" ? OutputPlace::Kind::kStandardOutput : OutputPlace::Kind::kFile,
                       output};
-  if (!folder.empty()) options.output = {OutputPlace::Kind::kFolder, folder};
+  if (*folderOption) options.output = {OutputPlace::Kind::kFolder, folder};
   if (options.info) options.output = {OutputPlace::Kind::kNowhere, {}};
   if (const std::string conflict = Conflict(options); !conflict.empty()) {
     return {std::nullopt, UsageError(conflict)};

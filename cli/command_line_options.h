@@ -15,6 +15,7 @@ struct CommandLineOptions {
   std::optional<double> sampleRate;
   OutputPlace output;  // beside each document unless -o or --output-dir
   bool noClobber = false;
+  bool sync = false;
   bool info = false;
   bool quiet = false;
   std::vector<std::string> paths;

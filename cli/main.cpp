@@ -12,6 +12,7 @@
 #include "interrupt_signals.h"
 #include "message_text.h"
 #include "progress_line.h"
+#include "standard_streams.h"
 #include "terminal.h"
 
 namespace {
@@ -64,22 +65,36 @@ bool OutputExists(const ConversionRequest& request) {
   }
 }
 
+void ReportSkipped(const ConversionRequest& request, const CommandLineOptions& options,
+                   const std::string& output) {
+  if (!options.quiet) Report(request.pathText, "skipped: " + Quoted(output) + " exists");
+}
+
 // Converts one document; returns false when it failed, after one line on standard error.
-bool Convert(const ConversionRequest& request, const CommandLineOptions& options,
-             bool showProgress) {
+// The output it wrote is added to `written`.
+bool Convert(const ConversionRequest& request, const CommandLineOptions& options, bool showProgress,
+             std::vector<WrittenOutput>& written) {
   if (options.noClobber && OutputExists(request)) {
-    if (!options.quiet)
-      Report(request.pathText, "skipped: " + Quoted(OutputPathOf(request)) + " exists");
+    ReportSkipped(request, options, OutputPathOf(request));
     return true;
   }
   CommandLineProgress progress(request.pathText, showProgress);
   const ConversionResult result = RunConversion(request, progress, Environment());
   progress.Erase();
+  if (result.kind == ConversionResult::Kind::kSkipped) {
+    ReportSkipped(request, options, result.text);
+    return true;
+  }
   if (const std::string failure = FailureText(result, "error"); !failure.empty()) {
     Report(request.pathText, failure);
     return false;
   }
-  if (options.info && result.kind == ConversionResult::Kind::kConverted) {
+  if (result.kind != ConversionResult::Kind::kConverted) return true;
+  if (const std::string output = OutputPathOf(request); !output.empty()) {
+    if (auto identity = IdentityOf(PathFromText(output)))
+      written.push_back({*identity, request.pathText});
+  }
+  if (options.info) {
     const ConversionFigures& figures = result.figures;
     std::cout << Shown(request.pathText) << ": " << figures.lines << " lines, " << figures.samples
               << " samples, " << figures.dataBytes << " bytes of data; " << NameOf(request.format)
@@ -88,9 +103,7 @@ bool Convert(const ConversionRequest& request, const CommandLineOptions& options
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   CatchInterruptSignals();
   const CommandLine commandLine = ReadCommandLine(CommandLineArguments(argc, argv));
   if (!commandLine.options) return commandLine.exitStatus;
@@ -102,6 +115,7 @@ int main(int argc, char** argv) {
     if (auto identity = IdentityOf(PathFromText(path))) documents.push_back(*identity);
   }
   const bool showProgress = !options.quiet && IsTerminal(stderr);
+  std::vector<WrittenOutput> written;  // no later output replaces one of them
   bool allConverted = true;
   for (const std::string& path : options.paths) {
     ConversionRequest request;
@@ -111,9 +125,25 @@ int main(int argc, char** argv) {
     request.sampleRate = options.sampleRate;
     request.output = options.output;
     request.otherDocuments = documents;
-    allConverted = Convert(request, options, showProgress) && allConverted;
+    request.writtenOutputs = written;
+    request.keepExisting = options.noClobber;
+    request.sync = options.sync;
+    allConverted = Convert(request, options, showProgress, written) && allConverted;
     // The conversion has stopped and left no output; end as the signal would have.
     if (const int signal = CaughtInterruptSignal()) EndAsSignalled(signal);
   }
   return allConverted ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  OpenClosedStandardStreams();  // before anything opens a file
+  FailWritesToClosedPipes();    // told as a failure of standard output
+  const int status = Run(argc, argv);
+  if (const std::string fault = StandardOutputFault(); !fault.empty()) {
+    std::cerr << kProgram << ": " << fault << '\n';
+    return status == 0 ? 1 : status;
+  }
+  return status;
 }

@@ -90,6 +90,10 @@ double ParseSampleRate(std::string_view text) {
     throw BadOptionValue("a sample rate is a number of samples per second, such as 2.5MHz: \"" +
                          std::string(text) + "\"");
   }
+  if (value < kLowestSampleRate || value > kHighestSampleRate) {
+    throw BadOptionValue("a sample rate is from 0.001 to 1e15 samples per second: \"" +
+                         std::string(text) + "\"");
+  }
   return value;
 }
 

@@ -20,7 +20,16 @@ std::vector<Selection::Range> ParseLineList(std::string_view text);
 // "FIRST-LAST" or "FIRST-": sample numbers from 1, both included; sets them in `selection`.
 void ParseSampleRange(std::string_view text, Selection& selection);
 
-// Samples per second: "2500000", "2.5e6", "2.5M", "2.5MHz" (k, M, G; "Hz" optional).
+// The sample rates taken, in samples per second. A VCD tick is the sample period
+// rounded down to 1, 10 or 100 x s, ms, ..., fs, and at most 100 s: within these bounds
+// a sample lasts 1 to 10 ticks, so neighbouring samples never share a time and the
+// time in ticks, at most 10 x the sample's number, fits 64 bits for any document under
+// 1.8e18 samples; a CSV time, (sample - 1) / rate, stays finite.
+inline constexpr double kLowestSampleRate = 1e-3;
+inline constexpr double kHighestSampleRate = 1e15;
+
+// Samples per second: "2500000", "2.5e6", "2.5M", "2.5MHz" (k, M, G; "Hz" optional),
+// from kLowestSampleRate to kHighestSampleRate.
 double ParseSampleRate(std::string_view text);
 
 }  // namespace sorrelin

@@ -79,8 +79,8 @@ void ConversionOutput::Open(const ConversionRequest& request, std::optional<File
   }
   path_ = PathFromText(pathText_);
   try {
-    target_ = std::make_unique<SafeOutputFile>(
-        path_, ProtectedFiles{document, request.otherDocuments}, temporaryFiles);
+    target_ = std::make_unique<SafeOutputFile>(path_, OutputFileRulesOf(request, document),
+                                               temporaryFiles);
   } catch (const ConversionError& error) {
     if (error.Kind() != ErrorNumber::kNotEnoughSpace) throw;
     diskFull_ = true;  // the output's size is still wanted for the message
@@ -169,6 +169,9 @@ bool ConversionOutput::Commit(const std::function<bool()>& proceed) {
   if (!target_) return true;  // nothing to put in place
   try {
     return target_->Commit(proceed);
+  } catch (const OutputNameTaken&) {
+    outcome_.ReportSkipped(pathText_);
+    return false;
   } catch (const ConversionError& error) {
     if (error.Kind() == ErrorNumber::kNotEnoughSpace) {
       ReportDiskFull();

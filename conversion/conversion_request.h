@@ -24,6 +24,12 @@ struct OutputPlace {
   std::string path;
 };
 
+// An output this run has written, and the document it was made of.
+struct WrittenOutput {
+  FileIdentity file;
+  std::string document;  // its path text
+};
+
 // One conversion: which document, and what is made of it where.
 struct ConversionRequest {
   std::string pathText;  // UTF-8, used exactly as given
@@ -34,6 +40,14 @@ struct ConversionRequest {
   // The other documents of the same run: like the document converted, no output may
   // replace them.
   std::span<const FileIdentity> otherDocuments;
+  // The outputs the run has written so far: no output may replace them either.
+  std::span<const WrittenOutput> writtenOutputs;
+  // A file that takes the output's name before the output is put in place is kept,
+  // and the conversion ends as skipped.
+  bool keepExisting = false;
+  // The output is flushed to the disk before it replaces an earlier one, and its
+  // folder after: a power cut then leaves the earlier output or the whole new one.
+  bool sync = false;
 };
 
 // The path of the request's output file, as OutputPlace says; raises ConversionError

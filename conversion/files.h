@@ -56,6 +56,18 @@ std::size_t MaxFileNameLength(const std::filesystem::path& path);
 // system's own cause (std::filesystem reports most failures on Windows as EIO).
 std::error_code RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Renames `from` to `to` in one step unless `to` exists: then nothing changes and the
+// error is std::errc::file_exists.
+std::error_code RenameNotReplacing(const std::filesystem::path& from,
+                                   const std::filesystem::path& to);
+
+// Writes an open file's data, and what is needed to read it back, to the disk; false
+// with errno set on failure.
+bool SyncFileData(std::FILE* file);
+// Writes a folder's entries to the disk, where the system can; false with errno set
+// on failure.
+bool SyncFolder(const std::filesystem::path& folder);
+
 // Reserves disk space for the first `bytes` bytes of an open file without changing
 // its size, where the file system can. Returns false only when the disk (or quota)
 // is too full; where reserving is not supported it does nothing.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <initializer_list>
 #include <limits>
 #include <string>
@@ -44,15 +45,17 @@ FileIdentity FromStatus(const struct stat& status) {
 
 }  // namespace
 
+// A standard stream open only the other way, as a closed one is opened at start, is
+// as good as closed.
 UniqueFile DuplicateStandardInput() {
-  const int descriptor = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
-  if (descriptor < 0) return nullptr;
-  UniqueFile file(::fdopen(descriptor, "rb"));
-  if (!file) ::close(descriptor);
-  return file;
+  if ((::fcntl(0, F_GETFL) & O_ACCMODE) == O_WRONLY) return errno = EBADF, nullptr;
+  return FromDescriptor(::fcntl(0, F_DUPFD_CLOEXEC, 3), "rb");
 }
 
-UniqueFile DuplicateStandardOutput() { return FromDescriptor(::fcntl(1, F_DUPFD_CLOEXEC, 3)); }
+UniqueFile DuplicateStandardOutput() {
+  if ((::fcntl(1, F_GETFL) & O_ACCMODE) == O_RDONLY) return errno = EBADF, nullptr;
+  return FromDescriptor(::fcntl(1, F_DUPFD_CLOEXEC, 3));
+}
 
 UniqueFile CreateNewFile(const std::filesystem::path& path) {
   return FromDescriptor(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666), "w+b");
@@ -101,6 +104,40 @@ std::error_code RenameReplacing(const std::filesystem::path& from,
   std::error_code error;
   std::filesystem::rename(from, to, error);
   return error;
+}
+
+std::error_code RenameNotReplacing(const std::filesystem::path& from,
+                                   const std::filesystem::path& to) {
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+  if (errno != EINVAL && errno != ENOSYS) return {errno, std::generic_category()};
+#endif
+  // A new link fails where the name exists; the temporary name then goes.
+  if (::link(from.c_str(), to.c_str()) != 0) return {errno, std::generic_category()};
+  ::unlink(from.c_str());
+  return {};
+}
+
+bool SyncFileData(std::FILE* file) {
+#ifdef __linux__
+  while (::fdatasync(::fileno(file)) != 0) {
+#else
+  while (::fsync(::fileno(file)) != 0) {
+#endif
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+bool SyncFolder(const std::filesystem::path& folder) {
+  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  // Some file systems cannot sync a folder (EINVAL): their renames are what they are.
+  const bool synced = ::fsync(descriptor) == 0 || errno == EINVAL;
+  const int error = errno;
+  ::close(descriptor);
+  errno = error;
+  return synced;
 }
 
 bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes) {

@@ -103,6 +103,24 @@ std::error_code RenameReplacing(const std::filesystem::path& from,
   return error;
 }
 
+std::error_code RenameNotReplacing(const std::filesystem::path& from,
+                                   const std::filesystem::path& to) {
+  if (::MoveFileExW(from.c_str(), to.c_str(), 0)) return {};
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+    return std::make_error_code(std::errc::file_exists);
+  return {static_cast<int>(error), std::system_category()};
+}
+
+bool SyncFileData(std::FILE* file) {
+  if (::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file))))) return true;
+  errno = EIO;
+  return false;
+}
+
+// Windows cannot flush a folder; NTFS keeps a rename in its journal.
+bool SyncFolder(const std::filesystem::path&) { return true; }
+
 bool ReserveFileSpace(std::FILE*, std::uint64_t) { return true; }
 
 void TrimReservedSpace(std::FILE*, std::uint64_t) {}

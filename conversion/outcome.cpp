@@ -15,6 +15,10 @@ void Outcome::ReportLoadFailure(const std::string& reason) {
   Keep(Stage::kLoad, {ConversionResult::Kind::kLoadFailure, 0, reason, {}});
 }
 
+void Outcome::ReportSkipped(const std::string& outputPath) {
+  Keep(Stage::kWriting, {ConversionResult::Kind::kSkipped, 0, outputPath, {}});
+}
+
 ConversionResult Outcome::Result() const { return first_ ? first_->result : ConversionResult{}; }
 
 }  // namespace sorrelin

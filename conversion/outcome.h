@@ -35,10 +35,13 @@ struct ConversionFigures {
 
 // How a conversion ended, for a front end to tell.
 struct ConversionResult {
-  enum class Kind { kConverted, kLoadFailure, kError, kCancelled };
+  // kSkipped: a file took the output's name before it could be put in place, and was
+  // kept (ConversionRequest::keepExisting).
+  enum class Kind { kConverted, kLoadFailure, kError, kCancelled, kSkipped };
   Kind kind = Kind::kConverted;
   int number = 0;             // the error number of kError
-  std::string text;           // the reason of kLoadFailure, the description of kError
+  std::string text;           // the reason of kLoadFailure, the description of kError, the output's
+                              // path of kSkipped
   ConversionFigures figures;  // of kConverted
 };
 
@@ -48,6 +51,8 @@ class Outcome {
  public:
   void Report(Stage stage, const ConversionError& error);
   void ReportLoadFailure(const std::string& reason);
+  // The output was not put in place: a file took its name, and stays.
+  void ReportSkipped(const std::string& outputPath);
   // Whether a fault of this stage or an earlier one has been reported.
   bool FailedBy(Stage stage) const noexcept { return first_ && first_->stage <= stage; }
   bool Failed() const noexcept { return first_.has_value(); }

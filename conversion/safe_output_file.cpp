@@ -34,9 +34,18 @@ ConversionError NotEnoughSpace(const fs::path& folder, const std::string& target
                              (shown ? ", " + std::to_string(space.available) + " are free" : ""));
 }
 
-SafeOutputFile::SafeOutputFile(const fs::path& target, const ProtectedFiles& protectedFiles,
+OutputFileRules OutputFileRulesOf(const ConversionRequest& request,
+                                  std::optional<FileIdentity> document) {
+  return {document, request.otherDocuments, request.writtenOutputs, request.keepExisting,
+          request.sync};
+}
+
+SafeOutputFile::SafeOutputFile(const fs::path& target, const OutputFileRules& rules,
                                const TemporaryFileFactory& temporaryFiles)
-    : target_(target), targetText_(PathToText(target)) {
+    : target_(target),
+      targetText_(PathToText(target)),
+      keepExisting_(rules.keepExisting),
+      sync_(rules.sync) {
   std::error_code error;
   // A link stays a link: the file it names, even one not there yet, is replaced.
   for (int hops = 0; fs::is_symlink(fs::symlink_status(target_, error)); ++hops) {
@@ -54,10 +63,15 @@ SafeOutputFile::SafeOutputFile(const fs::path& target, const ProtectedFiles& pro
   if (fs::is_directory(status)) Refuse(targetText_, "it is a folder");
   if (exists && !fs::is_regular_file(status)) Refuse(targetText_, "it is not a regular file");
   if (const auto identity = exists ? IdentityOf(target_) : std::nullopt) {
-    if (identity == protectedFiles.document)
-      Refuse(targetText_, "it is the document being converted");
-    for (const FileIdentity& other : protectedFiles.others) {
+    if (identity == rules.document) Refuse(targetText_, "it is the document being converted");
+    for (const FileIdentity& other : rules.others) {
       if (identity == other) Refuse(targetText_, "it is another document being converted");
+    }
+    for (const WrittenOutput& output : rules.written) {
+      if (identity == output.file) {
+        Refuse(targetText_,
+               "it holds the output of " + Quoted(output.document) + ", written by this run");
+      }
     }
   }
   if (exists && !MayWrite(target_)) Refuse(targetText_, ErrnoMessage(errno));
@@ -117,6 +131,11 @@ bool SafeOutputFile::Commit(const std::function<bool()>& proceed) {
     throw ConversionError(ErrorNumber::kWriteFailed,
                           "cannot replace " + Quoted(targetText_) + ": " + why);
   };
+  // On the disk before it has a name: a power cut cannot leave it half written.
+  if (sync_ && !SyncFileData(temporary_.file.get())) {
+    if (IsDiskFull(errno)) DiskFull();
+    fail(ErrnoMessage(errno));
+  }
   for (int attempt = 0; attempt < 100 && temporary_.path.empty(); ++attempt) {
     const fs::path name = TemporaryName(folder_);
     if (NameUnnamedFile(temporary_.file.get(), name)) {
@@ -131,9 +150,16 @@ bool SafeOutputFile::Commit(const std::function<bool()>& proceed) {
     fail(ErrnoMessage(errno));
   }
   if (!proceed()) return false;
-  if (const std::error_code error = RenameReplacing(temporary_.path, target_))
-    fail(error.message());
+  const std::error_code error = keepExisting_ ? RenameNotReplacing(temporary_.path, target_)
+                                              : RenameReplacing(temporary_.path, target_);
+  if (keepExisting_ && error == std::errc::file_exists) throw OutputNameTaken(targetText_);
+  if (error) fail(error.message());
   committed_ = true;
+  if (sync_ && !SyncFolder(folder_)) {
+    const std::string why = "its folder cannot be flushed to the disk: " + ErrnoMessage(errno);
+    throw ConversionError(ErrorNumber::kWriteFailed,
+                          Quoted(targetText_) + " is in place, but " + why);
+  }
   return true;
 }
 

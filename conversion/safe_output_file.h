@@ -4,19 +4,36 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 
 #include "conversion_error.h"
+#include "conversion_request.h"
 #include "files.h"
 #include "output_target.h"
 #include "temporary_file.h"
 
 namespace sorrelin {
 
-// Files an output must never replace, by any name or link.
-struct ProtectedFiles {
-  std::optional<FileIdentity> document;  // the document converted
-  std::span<const FileIdentity> others;  // the other documents of the same run
+// What an output file keeps to, beyond what its target is.
+struct OutputFileRules {
+  // Never replaced, by any name or link: the document converted, the other documents
+  // of the same run, and the outputs the run has written.
+  std::optional<FileIdentity> document;
+  std::span<const FileIdentity> others;
+  std::span<const WrittenOutput> written;
+  bool keepExisting = false;  // a file that takes the name before Commit stays
+  bool sync = false;          // flushed to the disk before the rename, its folder after
+};
+
+// The rules of the request's output; `document` is the document's file.
+OutputFileRules OutputFileRulesOf(const ConversionRequest& request,
+                                  std::optional<FileIdentity> document);
+
+// Commit found the name taken, with keepExisting: that file stays, the output is gone.
+class OutputNameTaken : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 // Writes a file through a temporary file in the same folder, which replaces the
@@ -26,9 +43,9 @@ struct ProtectedFiles {
 class SafeOutputFile : public OutputTarget {
  public:
   // Refuses (kOutputNotWritable) a target that is a folder, exists and cannot be
-  // written, or is a protected file; then makes the temporary file. A full disk or
-  // quota then raises kNotEnoughSpace.
-  SafeOutputFile(const std::filesystem::path& target, const ProtectedFiles& protectedFiles,
+  // written, or is a file the rules keep; then makes the temporary file. A full disk
+  // or quota then raises kNotEnoughSpace.
+  SafeOutputFile(const std::filesystem::path& target, const OutputFileRules& rules,
                  const TemporaryFileFactory& temporaryFiles);
   ~SafeOutputFile() override;
   SafeOutputFile(const SafeOutputFile&) = delete;
@@ -43,6 +60,8 @@ class SafeOutputFile : public OutputTarget {
   std::filesystem::path target_;
   std::filesystem::path folder_;
   std::string targetText_;
+  bool keepExisting_;
+  bool sync_;
   TemporaryFile temporary_;
   std::uint64_t written_ = 0;
   std::uint64_t reserved_ = 0;  // bytes with their space reserved, or asked for

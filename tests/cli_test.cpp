@@ -1,71 +1,14 @@
-// Runs the sorrelin-convert program as a script would.
+// Runs the sorrelin-convert program as a script would: messages, statuses, options.
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <tuple>
 
-#include "files.h"
-#include "message_text.h"
-#include "test_support.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
-#endif
+#include "cli_support.h"
 
 namespace sorrelin {
 namespace {
-
-using namespace testing;  // the shared document builder and file helpers
-namespace fs = std::filesystem;
-
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-Outcome RunConvert(const TempFolder& folder, const std::string& arguments) {
-  const auto out = folder / "stdout.log";
-  const auto err = folder / "stderr.log";
-  const std::string command = std::string("\"") + SORRELIN_CONVERT + "\" " + arguments + " >\"" +
-                              Text(out) + "\" 2>\"" + Text(err) + "\"";
-#ifdef _WIN32
-  // cmd /c strips the outer quotes of a line with more than two: one more pair keeps
-  // them. The line goes as wide text, so paths outside the ANSI code page survive.
-  const int status = ::_wsystem(PathFromText("\"" + command + "\"").c_str());
-  Outcome outcome{status, ReadFile(out), ReadFile(err)};
-  // Standard error is a text stream on Windows: its lines end in CR LF. Standard output
-  // carries outputs' bytes as they are, and text lines with CR LF (see TextLine).
-  std::erase(outcome.err, '\r');
-#else
-  const int status = std::system(command.c_str());
-  Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
-#endif
-  fs::remove(out), fs::remove(err);
-  return outcome;
-}
-
-std::string Arg(const std::filesystem::path& path) { return Quoted(Text(path)); }
-// A line of text on standard output, as the system ends it.
-std::string TextLine(const std::string& text) {
-#ifdef _WIN32
-  return text + "\r\n";
-#else
-  return text + "\n";
-#endif
-}
-// A failure line on standard error.
-std::string Line(const fs::path& path, const std::string& failure) {
-  return "sorrelin-convert: " + Text(path) + ": " + failure + "\n";
-}
 
 TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   TempFolder folder;
@@ -90,12 +33,13 @@ TEST(CommandLine, ConvertsEveryPathAndReportsEachFailureOnOneLine) {
   // No table replaces another document of the batch; control characters in names are escaped.
   WriteFile(folder / "e.XMLdig", d);
   fs::create_symlink("d.XMLdig", folder / "e.txt");
-  const std::string f = Text(folder / "f\n\x01") + "g.XMLdig";
+  const std::string f = Text(folder / "f\n\x01\x9B\xE2\x80\xA9") + "g.XMLdig";
   WriteFile(PathFromText(f), "<x>");
   arguments.append(" ").append(Arg(folder / "e.XMLdig")).append(" '").append(f).append("'");
-  failures += Line(folder / "e.XMLdig", "error 1006: cannot write \"" + Text(folder / "e.txt") +
-                                            "\": it is another document being converted") +
-              Line(folder / "f\\n\\x01g.XMLdig", "Error: no element found at line 1, column 4");
+  failures +=
+      Line(folder / "e.XMLdig", "error 1006: cannot write \"" + Text(folder / "e.txt") +
+                                    "\": it is another document being converted") +
+      Line(folder / "f\\n\\x01\\x9B\\u2029g.XMLdig", "Error: no element found at line 1, column 4");
 #endif
   const Outcome outcome = RunConvert(folder, arguments);
   EXPECT_EQ(outcome.status, 1);
@@ -126,6 +70,16 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"-", 2, "sorrelin-convert: PATH - (standard input) needs --output\n", tryHelp},
       {"-f npy -o - x", 2, "sorrelin-convert: npy cannot go to standard output\n", tryHelp},
       {"-o a b c", 2, "sorrelin-convert: --output takes one PATH only\n", tryHelp},
+      {"-o '' x", 2, "sorrelin-convert: --output needs a file name\n", tryHelp},
+      {"-d '' x", 2, "sorrelin-convert: --output-dir needs a folder name\n", tryHelp},
+      // Rates whose times would run together, overflow or be infinite are refused.
+      {"-f csv -r 4.9e-324 x", 2, "sorrelin-convert: a sample rate is from 0.001 to 1e15", tryHelp},
+      {"-f vcd -r 9.9e-4 x", 2, "sorrelin-convert: a sample rate is from 0.001 to 1e15", tryHelp},
+      {"-f vcd -r 1.1e15 x", 2, "sorrelin-convert: a sample rate is from 0.001 to 1e15", tryHelp},
+      {"-f vcd -r -1 x", 2, "sorrelin-convert: a sample rate is a number of", tryHelp},
+      {"-f csv -r nan x", 2, "sorrelin-convert: a sample rate is a number of", tryHelp},
+      {"-f vcd -r 0.001 -- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
+      {"-f vcd -r 1e15 -- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
       {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...", "\n"},
       {"-- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
       {"-o " + Arg(folder / "late.txt") + " - <" + Arg(folder / "late.XMLdig"), 1,
@@ -151,12 +105,22 @@ TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
   WriteFile(folder / "a.txt", "earlier");
   WriteFile(folder / "g", DocumentXml("1", "1", "AQ=="));
   WriteFile(folder / "g.XMLdig", DocumentXml("1", "1", "Ag=="));
+  fs::create_directories(folder / "b" / "b");
+  WriteFile(folder / "b" / "a.XMLdig", DocumentXml("1", "1", "Bw=="));
   const std::string a = Arg(folder / "a.XMLdig");
+  const std::string g = Arg(folder / "g") + " " + Arg(folder / "g.XMLdig");
+  const std::string ba = Arg(folder / "b" / "a.XMLdig");
+  auto taken = [&](const fs::path& output, const fs::path& document, const fs::path& earlier) {
+    return Line(document, "error 1006: cannot write " + Quoted(Text(output)) +
+                              ": it holds the output of " + Quoted(Text(earlier)) +
+                              ", written by this run");
+  };
   struct Case {
     std::string arguments;
     std::string out, err;
     fs::path file;  // and what it then holds
     std::string bytes;
+    int status = 0;
   };
   const std::vector<Case> cases = {
       {"-l 3,1 -s 2- -o - " + a, "2,\r\n6,\r\n", "", folder / "a.txt", "earlier"},
@@ -172,85 +136,27 @@ TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
        "", folder / "a.txt", "earlier"},
       {"-o " + Arg(folder / "in.txt") + " - <" + a, "", "", folder / "in.txt",
        "1,2,\r\n3,4,\r\n5,6,\r\n"},
-      // Two documents with one output: the last one's table stays.
-      {Arg(folder / "g") + " " + Arg(folder / "g.XMLdig"), "", "", folder / "g.txt", "2,\r\n"},
+      // Two documents with one output: the first one's output stays, the second fails
+      // (skipped with -n), beside the documents or in another folder alike.
+      {g, "", taken(folder / "g.txt", folder / "g.XMLdig", folder / "g"), folder / "g.txt",
+       "1,\r\n", 1},
+      {"-f csv -d " + Arg(folder / "b") + " " + ba + " " + a, "",
+       taken(folder / "b" / "a.csv", folder / "a.XMLdig", folder / "b" / "a.XMLdig"),
+       folder / "b" / "a.csv", "sample,line1\r\n1,7\r\n", 1},
+      {"-n -d " + Arg(folder / "b" / "b") + " " + g, "",
+       Line(folder / "g.XMLdig", "skipped: \"" + Text(folder / "b" / "b" / "g.txt") + "\" exists"),
+       folder / "b" / "b" / "g.txt", "1,\r\n"},
+      {"--sync -d " + Arg(folder / "b") + " " + a, "", "", folder / "b" / "a.txt",
+       "1,2,\r\n3,4,\r\n5,6,\r\n"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = RunConvert(folder, c.arguments);
-    EXPECT_EQ(outcome.status, 0) << c.arguments;
+    EXPECT_EQ(outcome.status, c.status) << c.arguments;
     EXPECT_EQ(outcome.out, c.out) << c.arguments;
     EXPECT_EQ(outcome.err, c.err) << c.arguments;
     EXPECT_EQ(ReadFile(c.file), c.bytes) << c.arguments;
   }
 }
-
-#ifndef _WIN32
-// Ctrl-C while the document is still coming through a pipe: the program ends at once,
-// as the signal would end it, and the earlier table stays.
-TEST(CommandLine, AnInterruptWhileThePipeStallsEndsAtOnceAndKeepsTheEarlierTable) {
-  TempFolder folder;
-  const std::string document = DocumentXml("1", "300000", std::string(400000, 'A'));
-  ASSERT_EQ(::mkfifo((folder / "run.XMLdig").c_str(), 0600), 0);
-  WriteFile(folder / "run.txt", "earlier");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::execl(SORRELIN_CONVERT, SORRELIN_CONVERT, "-q", (folder / "run.XMLdig").c_str(), nullptr);
-    ::_exit(127);
-  }
-  const int pipe = ::open((folder / "run.XMLdig").c_str(), O_WRONLY);
-  EXPECT_EQ(::write(pipe, document.data(), document.size() / 2),
-            static_cast<ssize_t>(document.size() / 2));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ::kill(child, SIGINT);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  int status = 0;
-  EXPECT_EQ(::waitpid(child, &status, WNOHANG), child);  // ended without the rest
-  ::close(pipe);
-  if (status == 0) ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-  EXPECT_EQ(ReadFile(folder / "run.txt"), "earlier");
-  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
-}
-#endif
-
-#ifdef __linux__
-// On a small tmpfs: the document, the earlier output and a little free space.
-TEST(CommandLine, AFullDiskOrAFileSizeLimitLeavesNothingButTheEarlierOutput) {
-  if (std::system("unshare -rm true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespaces";
-  TempFolder folder;
-  const auto disk = folder / "disk";
-  std::filesystem::create_directory(disk);
-  const std::string noSpace =
-      "error 1009: not enough free space for \"" + Text(disk / "run.txt") + "\": the table needs ";
-  // Values: three for each group of four Base64 characters, 255 four characters each where
-  // the smallest table allows two; the size of the disk; limits on the program; what it says.
-  const std::vector<std::tuple<int, std::string, std::string, std::string, std::string>> cases = {
-      {1500, "////", "12k", "", noSpace + "6002 bytes, 4096 are free"},  // fills up while writing
-      {2100, "CmQK", "12k", "", noSpace + "7002 bytes, 4096 are free"},  // 10, 100, 10: refused
-      {70002, "////", "136k", "", noSpace + "280010 bytes, 40960 are free"},
-      {1500, "////", "1m,nr_inodes=3", "", noSpace + "6002 bytes"},  // no inode left
-      {1500, "////", "12k", "2",
-       "error 1010: cannot write \"" + Text(disk / "run.txt") + "\": " + std::strerror(EFBIG)}};
-  // $1 the disk, $2 this test's folder, $3 the program, $4 a file-size limit in blocks
-  const std::string script =
-      " tmpfs \"$1\" && cp \"$2/run.XMLdig\" \"$1\" && printf earlier >\"$1/run.txt\" && "
-      "(${4:+ulimit -f $4}; exec \"$3\" \"$1/run.XMLdig\" 2>\"$2/err\"); ls -A \"$1\" "
-      ">\"$2/entries\"; cat \"$1/run.txt\" >\"$2/after\"";
-  for (const auto& [values, group, size, limit, error] : cases) {
-    std::string data;
-    while (data.size() < values / 3 * 4u) data += group;
-    WriteFile(folder / "run.XMLdig", DocumentXml("1", std::to_string(values), data));
-    // What the program said and left is read back below; the script's own status says nothing.
-    [[maybe_unused]] const int status = std::system(
-        ("unshare -rm sh -c 'mount -t tmpfs -o size=" + size + script + "' sh '" + Text(disk) +
-         "' '" + Text(folder.path()) + "' '" + SORRELIN_CONVERT + "' " + limit)
-            .c_str());
-    EXPECT_EQ(ReadFile(folder / "err"), Line(disk / "run.XMLdig", error));
-    EXPECT_EQ(ReadFile(folder / "entries"), "run.XMLdig\nrun.txt\n");
-    EXPECT_EQ(ReadFile(folder / "after"), "earlier");
-  }
-}
-#endif
 
 }  // namespace
 }  // namespace sorrelin

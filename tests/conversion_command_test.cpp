@@ -146,8 +146,9 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
        "error 1006: cannot write \"" + Text(output) + "\": it is a folder", true},
       {"bad count beats short data", DocumentXml("1", "x", ""),
        "error 1007: sample count is not a number: \"x\""},
-      {"a count on two lines, told on one", DocumentXml("two\nlines\xC2\x85\xC2\x9B[", "1", ""),
-       "error 1007: line count is not a number: \"two\\nlines\\u0085\\u009B[\""},
+      {"a count on two lines, told on one",
+       DocumentXml("two\nlines\xC2\x85\xC2\x9B[\xE2\x80\xA8\xE2\x80\xA9", "1", ""),
+       "error 1007: line count is not a number: \"two\\nlines\\u0085\\u009B[\\u2028\\u2029\""},
       {"a long count cut between characters",
        DocumentXml(std::string(39, '9') + "\xC3\xA9", "1", ""),
        "error 1007: line count is not a number: \"" + std::string(39, '9') + "...\""},
@@ -189,7 +190,8 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
 }
 
 // A stop asked for at any moment before the output is put in place discards it, however
-// far the writing has gone; an output that cannot be put in place leaves nothing either.
+// far the writing has gone; an output that cannot be put in place leaves nothing either,
+// nor one kept from replacing a file that took its name meanwhile.
 // Progress never runs backwards, even when a fault is placed by reading again.
 TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBackwards) {
   TempFolder folder;
@@ -208,19 +210,22 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
     const char* name;
     std::string document;
     int stopAtCall;  // counted from 1; from the end when negative; 0: never
-    bool unplaced;   // the output becomes a folder while the table is written
+    // While the table is written the output becomes a folder (1), or a file takes the
+    // name of an output not there before that must not replace one (2).
+    int meanwhile;
     std::string outcome;
     Format format = Format::kTable;
   };
   const std::string unplaced = "error 1010: cannot replace \"" + Text(folder / "run.txt") + "\": ";
   const std::vector<Case> cases = {
-      {"stopped at the second block", table, 2, false, "cancelled"},
-      {"stopped after the last block", table, -2, false, "cancelled"},
-      {"stopped right before the rename", table, -1, false, "cancelled"},
-      {"stopped before csv rows are written", table, -2, false, "cancelled", Format::kCsv},
-      {"stopped while kept data is written", kept, -3, false, "cancelled"},
-      {"unplaced", table, 0, true, unplaced},
-      {"a late fault placed again", badLate, 0, false,
+      {"stopped at the second block", table, 2, 0, "cancelled"},
+      {"stopped after the last block", table, -2, 0, "cancelled"},
+      {"stopped right before the rename", table, -1, 0, "cancelled"},
+      {"stopped before csv rows are written", table, -2, 0, "cancelled", Format::kCsv},
+      {"stopped while kept data is written", kept, -3, 0, "cancelled"},
+      {"unplaced", table, 0, 1, unplaced},
+      {"taken meanwhile", table, 0, 2, "skipped " + Text(folder / "run.txt")},
+      {"a late fault placed again", badLate, 0, 0,
        "error 1004: invalid Base64 character '*' at offset " + std::to_string(badOffset)},
   };
   for (const Case& c : cases) {
@@ -235,6 +240,7 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
       ConversionRequest request;
       request.pathText = Text(folder / "run.XMLdig");
       request.format = c.format;
+      request.keepExisting = c.meanwhile == 2;
       FakeProgress counting;
       int calls = 0, callsOnceRead = 0;  // a csv's rows are written between the last two
       counting.onBlock = [&](std::uint64_t read) {
@@ -247,6 +253,7 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
       }
       EXPECT_TRUE(c.format != Format::kCsv || callsOnceRead == 3);
       WriteFile(folder / output, "earlier");
+      if (c.meanwhile == 2) fs::remove(folder / output);
       const int stopAt = c.stopAtCall < 0 ? calls + 1 + c.stopAtCall : c.stopAtCall;
       std::vector<std::uint64_t> reads;
       std::vector<std::string> entriesMeanwhile;
@@ -254,21 +261,23 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
       progress.onBlock = [&](std::uint64_t read) {
         reads.push_back(read);
         if (reads.size() == 2) entriesMeanwhile = folder.Entries();
-        if (c.unplaced && reads.size() == 3) {
+        if (c.meanwhile == 1 && reads.size() == 3) {
           fs::remove(folder / output);
           fs::create_directory(folder / output);
         }
+        if (c.meanwhile == 2 && reads.size() == 3) WriteFile(folder / output, "taken");
         return static_cast<int>(reads.size()) != stopAt;
       };
       const std::string outcome = ConversionOutcome(request, progress, environment);
       EXPECT_EQ(outcome.substr(0, c.outcome.size()), c.outcome);
       EXPECT_TRUE(std::is_sorted(reads.begin(), reads.end()));
       EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", output}));
-      if (!c.unplaced) {
-        EXPECT_EQ(ReadFile(folder / output), "earlier");
+      if (c.meanwhile != 1) {
+        EXPECT_EQ(ReadFile(folder / output), c.meanwhile == 2 ? "taken" : "earlier");
       }
 #ifdef __linux__  // unnamed, an output under way leaves nothing even if the process is killed
-      EXPECT_EQ(entriesMeanwhile.size(), named && c.document != kept ? 3u : 2u);
+      EXPECT_EQ(entriesMeanwhile.size() + (c.meanwhile == 2),
+                named && c.document != kept ? 3u : 2u);
 #endif
     }
   }

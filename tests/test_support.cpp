@@ -123,6 +123,7 @@ std::string ConversionOutcome(const ConversionRequest& request, ConversionProgre
                               const ConversionEnvironment& environment) {
   const ConversionResult result = RunConversion(request, progress, environment);
   if (result.kind == ConversionResult::Kind::kCancelled) return "cancelled";
+  if (result.kind == ConversionResult::Kind::kSkipped) return "skipped " + result.text;
   if (result.kind != ConversionResult::Kind::kConverted) return FailureText(result, "error");
   if (request.output.kind == OutputPlace::Kind::kFile)
     return "table " + ReadFile(PathFromText(request.output.path));
