@@ -70,8 +70,8 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"-", 2, "sorrelin-convert: PATH - (standard input) needs --output\n", tryHelp},
       {"-f npy -o - x", 2, "sorrelin-convert: npy cannot go to standard output\n", tryHelp},
       {"-o a b c", 2, "sorrelin-convert: --output takes one PATH only\n", tryHelp},
-      {"-o '' x", 2, "sorrelin-convert: --output needs a file name\n", tryHelp},
-      {"-d '' x", 2, "sorrelin-convert: --output-dir needs a folder name\n", tryHelp},
+      {"-o \"\" x", 2, "sorrelin-convert: --output needs a file name\n", tryHelp},
+      {"-d \"\" x", 2, "sorrelin-convert: --output-dir needs a folder name\n", tryHelp},
       // Rates whose times would run together, overflow or be infinite are refused.
       {"-f csv -r 4.9e-324 x", 2, "sorrelin-convert: a sample rate is from 0.001 to 1e15", tryHelp},
       {"-f vcd -r 9.9e-4 x", 2, "sorrelin-convert: a sample rate is from 0.001 to 1e15", tryHelp},
