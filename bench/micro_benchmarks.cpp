@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "base64_decoder.h"
-#include "base64_kernels.h"
 #include "byte_buffer.h"
-#include "table_format.h"
+#include "formats/table_format.h"
+#include "read/base64_decoder.h"
+#include "read/base64_kernels.h"
 
 namespace {
 

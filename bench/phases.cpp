@@ -15,9 +15,9 @@
 #include <string>
 
 #include "conversion_command.h"
-#include "files.h"
-#include "table_format.h"
-#include "xml_pass.h"
+#include "formats/table_format.h"
+#include "platform/files.h"
+#include "read/xml_pass.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "data_plan.h"
+#include "formats/data_plan.h"
 
 namespace sorrelin {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <numeric>
 
-#include "files.h"
 #include "message_text.h"
+#include "platform/files.h"
 #include "terminal.h"
 
 namespace sorrelin {

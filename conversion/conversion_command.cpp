@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "conversion_output.h"
-#include "document_reader.h"
-#include "element_selector.h"
 #include "held_data.h"
+#include "read/document_reader.h"
+#include "read/element_selector.h"
 
 namespace sorrelin {
 namespace {

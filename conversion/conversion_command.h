@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "block_source.h"
 #include "conversion_request.h"
 #include "outcome.h"
-#include "temporary_file.h"
+#include "output/temporary_file.h"
+#include "read/block_source.h"
 
 namespace sorrelin {
 

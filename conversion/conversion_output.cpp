@@ -3,8 +3,8 @@
 #include <new>
 
 #include "message_text.h"
-#include "safe_output_file.h"
-#include "standard_output.h"
+#include "output/safe_output_file.h"
+#include "output/standard_output.h"
 
 namespace sorrelin {
 ConversionOutput::ConversionOutput(const ConversionRequest& request, const DocumentValues& counts,

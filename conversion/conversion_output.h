@@ -7,14 +7,14 @@
 #include <string>
 
 #include "conversion_request.h"
-#include "data_plan.h"
-#include "data_router.h"
-#include "document_reader.h"
+#include "data_sink.h"
+#include "formats/data_plan.h"
+#include "formats/data_router.h"
+#include "formats/output_format.h"
 #include "outcome.h"
-#include "output_format.h"
-#include "output_stream.h"
-#include "output_target.h"
-#include "temporary_file.h"
+#include "output/output_stream.h"
+#include "output/output_target.h"
+#include "output/temporary_file.h"
 
 namespace sorrelin {
 

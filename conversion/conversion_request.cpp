@@ -1,7 +1,7 @@
 #include "conversion_request.h"
 
 #include "conversion_error.h"
-#include "output_path.h"
+#include "output/output_path.h"
 
 namespace sorrelin {
 
@@ -19,6 +19,12 @@ std::string OutputPathOf(const ConversionRequest& request) {
     default:
       return {};
   }
+}
+
+OutputFileRules OutputFileRulesOf(const ConversionRequest& request,
+                                  std::optional<FileIdentity> document) {
+  return {document, request.otherDocuments, request.writtenOutputs, request.keepExisting,
+          request.sync};
 }
 
 std::filesystem::path ScratchFolderOf(const ConversionRequest& request) {

@@ -5,9 +5,10 @@
 #include <span>
 #include <string>
 
-#include "data_plan.h"
-#include "files.h"
-#include "output_format.h"
+#include "formats/data_plan.h"
+#include "formats/output_format.h"
+#include "output/output_file_rules.h"
+#include "platform/files.h"
 
 namespace sorrelin {
 
@@ -22,12 +23,6 @@ struct OutputPlace {
   };
   Kind kind = Kind::kBesideDocument;
   std::string path;
-};
-
-// An output this run has written, and the document it was made of.
-struct WrittenOutput {
-  FileIdentity file;
-  std::string document;  // its path text
 };
 
 // One conversion: which document, and what is made of it where.
@@ -53,6 +48,10 @@ struct ConversionRequest {
 // The path of the request's output file, as OutputPlace says; raises ConversionError
 // (kInvalidOutputPath) when none can be made. Empty for standard output and nowhere.
 std::string OutputPathOf(const ConversionRequest& request);
+
+// The rules of the request's output; `document` is the document's file.
+OutputFileRules OutputFileRulesOf(const ConversionRequest& request,
+                                  std::optional<FileIdentity> document);
 
 // Where values kept while converting go: beside the output file, or in the system's
 // temporary folder when there is none (standard output, nowhere).

@@ -8,8 +8,8 @@
 #include <span>
 
 #include "conversion_error.h"
-#include "document_reader.h"
-#include "temporary_file.h"
+#include "data_sink.h"
+#include "output/temporary_file.h"
 
 namespace sorrelin {
 

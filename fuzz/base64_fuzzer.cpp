@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "base64_decoder.h"
-#include "base64_kernels.h"
+#include "read/base64_decoder.h"
+#include "read/base64_kernels.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Every Base64 kernel this processor runs decodes as the scalar one: the same bytes, or
 // the same fault at the same offset, fed whole, in pieces and in runs.
-#include "base64_kernels.h"
+#include "read/base64_kernels.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "base64_decoder.h"
+#include "read/base64_decoder.h"
 
 namespace {
 using namespace sorrelin;

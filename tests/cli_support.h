@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "files.h"
 #include "message_text.h"
+#include "platform/files.h"
 #include "test_support.h"
 
 #ifndef _WIN32

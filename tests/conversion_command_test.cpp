@@ -10,7 +10,7 @@
 #include <cstring>
 #include <random>
 
-#include "base64_kernels.h"
+#include "read/base64_kernels.h"
 #include "test_support.h"
 
 namespace sorrelin {

@@ -13,19 +13,19 @@
 #include <new>
 #include <set>
 
-#include "base64_decoder.h"
 #include "command_line_arguments.h"
-#include "data_plan.h"
-#include "data_router.h"
-#include "files.h"
+#include "formats/data_plan.h"
+#include "formats/data_router.h"
+#include "formats/output_format.h"
 #include "interrupt_signals.h"
-#include "output_format.h"
-#include "output_path.h"
-#include "safe_output_file.h"
-#include "temporary_file.h"
+#include "output/output_path.h"
+#include "output/safe_output_file.h"
+#include "output/temporary_file.h"
+#include "platform/files.h"
+#include "read/base64_decoder.h"
+#include "read/xml_pass.h"
 #include "terminal.h"
 #include "test_support.h"
-#include "xml_pass.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #endif
 
-#include "files.h"
+#include "platform/files.h"
 #include "test_support.h"
 
 namespace sorrelin {

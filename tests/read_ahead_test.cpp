@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <tuple>
 
-#include "block_writer.h"
-#include "read_ahead.h"
+#include "output/block_writer.h"
+#include "read/read_ahead.h"
+#include "read/xml_pass.h"
 #include "test_support.h"
-#include "xml_pass.h"
 
 namespace sorrelin::testing {
 namespace {

@@ -7,9 +7,9 @@
 #include <stdexcept>
 
 #include "failure_text.h"
-#include "files.h"
-#include "output_path.h"
-#include "temporary_file.h"
+#include "output/output_path.h"
+#include "output/temporary_file.h"
+#include "platform/files.h"
 
 namespace sorrelin::testing {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "block_source.h"
 #include "conversion_command.h"
 #include "conversion_error.h"
+#include "read/block_source.h"
 
 namespace sorrelin::testing {
 

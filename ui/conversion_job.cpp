@@ -6,8 +6,8 @@
 #include <chrono>
 #include <utility>
 
-#include "files.h"
 #include "interrupt_signals.h"
+#include "platform/files.h"
 
 namespace sorrelin {
 namespace {

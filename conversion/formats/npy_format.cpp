@@ -1,0 +1,44 @@
+#include "formats/npy_format.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace sorrelin {
+namespace {
+
+constexpr std::size_t kAlignment = 64;
+
+}  // namespace
+
+NpyFormat::NpyFormat(const DataPlan& plan, OutputStream& out) : plan_(plan), out_(out) {
+  std::string dictionary = "{'descr': '|u1', 'fortran_order': False, 'shape': (" +
+                           std::to_string(plan.chosenLineCount) + ", " +
+                           std::to_string(plan.sampleCount) + "), }";
+  // Magic, version and length take 10 bytes; spaces and a line feed end the header.
+  const std::size_t size = (10 + dictionary.size() + 1 + kAlignment - 1) / kAlignment * kAlignment;
+  dictionary.resize(size - 10 - 1, ' ');
+  dictionary += '\n';
+  const std::size_t length = dictionary.size();
+  header_ = std::string("\x93NUMPY\x01\x00", 8) + static_cast<char>(length & 0xFF) +
+            static_cast<char>(length >> 8) + dictionary;
+}
+
+std::uint64_t NpyFormat::SmallestSize() const {
+  bool overflow = false;
+  const std::uint64_t size = CheckedSum(
+      header_.size(), CheckedProduct(plan_.chosenLineCount, plan_.sampleCount, overflow), overflow);
+  return overflow ? std::numeric_limits<std::uint64_t>::max() : size;
+}
+
+void NpyFormat::Values(std::span<const std::uint8_t> values) {
+  if (!out_.Writing()) return out_.Count(values.size());
+  while (!values.empty()) {
+    const std::size_t n = std::min(values.size(), OutputStream::kLargestRoom);
+    std::memcpy(out_.Room(n), values.data(), n);
+    out_.Wrote(n);
+    values = values.subspan(n);
+  }
+}
+
+}  // namespace sorrelin

@@ -1,0 +1,64 @@
+#include "output/output_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sorrelin {
+namespace {
+
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+constexpr std::size_t kBlockSize = kBlock + OutputStream::kLargestRoom;
+
+}  // namespace
+
+// A block has room for kBlockSize bytes and is handed over when the next
+// Room() does not fit: every write is of at least kBlock bytes.
+OutputStream::OutputStream(OutputTarget* target) {
+  if (target) {
+    writer_ = std::make_unique<BlockWriter>(*target, kBlockSize);
+    block_ = next_ = writer_->Block();
+    end_ = block_ + kBlockSize;
+  } else {
+    StopWriting();
+  }
+}
+
+void OutputStream::Write(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t n = std::min(text.size(), kLargestRoom);
+    std::memcpy(Room(n), text.data(), n);
+    Wrote(n);
+    text.remove_prefix(n);
+  }
+}
+
+void OutputStream::NextBlock() {
+  counted_ += static_cast<std::size_t>(next_ - block_);
+  if (writer_) block_ = writer_->Hand(static_cast<std::size_t>(next_ - block_));
+  next_ = block_;
+  end_ = block_ + (writer_ ? kBlockSize : kLargestRoom);
+  if (writer_ && writer_->Fault()) StopWriting();
+}
+
+void OutputStream::StopWriting() {
+  counted_ += static_cast<std::size_t>(next_ - block_);
+  if (writer_) fault_ = writer_->Drain();
+  writer_.reset();
+  if (!scratch_) scratch_ = std::make_unique_for_overwrite<char[]>(kLargestRoom);
+  block_ = next_ = scratch_.get();
+  end_ = block_ + kLargestRoom;
+}
+
+std::exception_ptr OutputStream::Finish() {
+  if (writer_) {
+    const auto size = static_cast<std::size_t>(next_ - block_);
+    counted_ += size;
+    writer_->Hand(size);
+    fault_ = writer_->Drain();
+    writer_.reset();
+    block_ = next_ = end_ = nullptr;
+  }
+  return fault_;
+}
+
+}  // namespace sorrelin

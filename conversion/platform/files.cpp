@@ -1,0 +1,23 @@
+#include "platform/files.h"
+
+#include <cerrno>
+
+namespace sorrelin {
+
+bool IsDiskFull(int errorNumber) noexcept {
+#ifdef EDQUOT
+  if (errorNumber == EDQUOT) return true;
+#endif
+  return errorNumber == ENOSPC;
+}
+
+std::filesystem::path PathFromText(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string PathToText(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace sorrelin

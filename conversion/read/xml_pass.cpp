@@ -1,0 +1,250 @@
+#include "read/xml_pass.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <new>
+
+#include "conversion_error.h"
+#include "message_text.h"
+#include "read/read_ahead.h"
+#include "read/xml_encodings.h"
+
+namespace sorrelin {
+namespace {
+
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+// expat scans a pending token again from its start on every parse call, so while one
+// makes no progress the block grows, up to this.
+constexpr std::size_t kLargestBlock = std::size_t{1} << 30;
+
+// XML_Index is 32 bits where XML_LARGE_SIZE is not set (Windows): compare offsets so.
+bool SameOffset(std::uint64_t a, std::uint64_t b) {
+  return static_cast<std::uint32_t>(a) == static_cast<std::uint32_t>(b);
+}
+
+// expat allocates through the C++ allocator, as the rest of the program does. A
+// block keeps its size before it, for Reallocate.
+void* Allocate(std::size_t size) {
+  auto* block =
+      static_cast<std::max_align_t*>(::operator new(sizeof(std::max_align_t) + size, std::nothrow));
+  if (!block) return nullptr;
+  *reinterpret_cast<std::size_t*>(block) = size;
+  return block + 1;
+}
+
+void Release(void* memory) {
+  if (memory) ::operator delete(static_cast<std::max_align_t*>(memory) - 1);
+}
+
+void* Reallocate(void* memory, std::size_t size) {
+  void* fresh = Allocate(size);
+  if (fresh && memory) {
+    const std::size_t old =
+        *reinterpret_cast<std::size_t*>(static_cast<std::max_align_t*>(memory) - 1);
+    std::memcpy(fresh, memory, std::min(old, size));
+  }
+  if (fresh) Release(memory);
+  return fresh;
+}
+
+const XML_Memory_Handling_Suite kMemory{&Allocate, &Reallocate, &Release};
+
+[[noreturn]] void OutOfMemory() {
+  throw ConversionError(ErrorNumber::kOutOfMemory, "not enough memory for this document");
+}
+
+}  // namespace
+
+XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser)
+    : source_(source),
+      client_(client),
+      besideParser_(besideParser),
+      parser_(XML_ParserCreate_MM(nullptr, &kMemory, nullptr)) {
+  if (!parser_) {
+    throw ConversionError(ErrorNumber::kXmlReaderUnavailable, "cannot create the XML reader");
+  }
+  XML_Parser p = parser_.get();
+  XML_SetUserData(p, this);
+  XML_SetElementHandler(p, &XmlPass::OnStart, &XmlPass::OnEnd);
+  XML_SetCharacterDataHandler(p, &XmlPass::OnText);
+  XML_SetXmlDeclHandler(p, &XmlPass::OnXmlDeclaration);
+  XML_SetUnknownEncodingHandler(p, &HandleUnknownEncoding, nullptr);
+  // Parameter entities of the internal subset are expanded; external ones, the
+  // external subset included, reach OnExternalEntity and are never opened.
+  XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_UNLESS_STANDALONE);
+  XML_SetExternalEntityRefHandler(p, &XmlPass::OnExternalEntity);
+  XML_SetSkippedEntityHandler(p, &XmlPass::OnSkippedEntity);
+}
+
+DocumentRead XmlPass::Run() {
+  XML_Parser p = parser_.get();
+  ReadAhead blocks(source_, kBlock);  // its thread, if any, ends with the pass
+  const std::uint64_t total = source_.Size();
+  std::size_t block = kBlock;
+  std::uint64_t lastReached = ~std::uint64_t{0};  // where the last parse call's last event ended
+  for (bool last = false; !last;) {
+    if (!client_.KeepReading(bytesRead_, total)) return Result(DocumentRead::End::kCancelled);
+    const bool beside = BesideParserReady();
+    const std::size_t size = beside ? kBlock : block;
+    char* buffer = beside ? nullptr : static_cast<char*>(XML_GetBuffer(p, static_cast<int>(size)));
+    if (!beside && !buffer) OutOfMemory();
+    ReadAhead::Bytes read;
+    try {
+      read = beside ? blocks.Take() : blocks.ReadInto({buffer, size});
+    } catch (const DocumentUnreadable& unreadable) {
+      return Result(DocumentRead::End::kLoadFailed, unreadable.what(), true);
+    }
+    last = read.last;
+    const char* bytes = read.bytes.data();
+    const std::size_t count = read.bytes.size();
+    NoteFirstBytes(bytes, count);
+    bytesRead_ += count;
+
+    XML_Status status = XML_STATUS_OK;
+    if (beside) {
+      const std::size_t run = DecodeRun({bytes, count});
+      if (run < count || last) {
+        status = XML_Parse(p, bytes + run, static_cast<int>(count - run), last);
+        givenToParser_ += count - run;
+      }
+    } else {
+      status = XML_ParseBuffer(p, static_cast<int>(count), last);
+      givenToParser_ += count;
+      const auto reached = static_cast<std::uint64_t>(XML_GetCurrentByteIndex(p));
+      // A full block that brought no event: a token longer than the block is pending.
+      block = SameOffset(reached, lastReached) && count == size ? std::min(block * 2, kLargestBlock)
+                                                                : kBlock;
+      lastReached = reached;
+    }
+    if (failure_) std::rethrow_exception(failure_);
+    if (status != XML_STATUS_OK && XML_GetErrorCode(p) == XML_ERROR_NO_MEMORY) OutOfMemory();
+    if (status != XML_STATUS_OK) return Result(DocumentRead::End::kLoadFailed, FailureReason());
+  }
+  // A stop asked for while the last block was read still counts.
+  if (!client_.KeepReading(bytesRead_, total)) return Result(DocumentRead::End::kCancelled);
+  return Result(DocumentRead::End::kRead);
+}
+
+DocumentRead XmlPass::Result(DocumentRead::End end, std::string loadFailure, bool unreadable) {
+  DocumentRead read{end, std::move(loadFailure), unreadable, {}};
+  read.values.lineCount = selector_.LineCount();
+  read.values.sampleCount = selector_.SampleCount();
+  read.values.dataFound = selector_.DataFound();
+  read.values.dataFault = dataFault_;
+  return read;
+}
+
+std::string XmlPass::FailureReason() const {
+  if (bytesRead_ == 0) return "the document is empty";
+  XML_Parser p = parser_.get();
+  std::string what = abortReason_.empty() ? XML_ErrorString(XML_GetErrorCode(p)) : abortReason_;
+  return what + " at line " + std::to_string(XML_GetCurrentLineNumber(p)) + ", column " +
+         std::to_string(XML_GetCurrentColumnNumber(p) + 1);
+}
+
+// UTF-16 shows in the first two bytes: a zero byte or a byte-order mark, whose bytes
+// are never among the first two of a well-formed ASCII-compatible document.
+void XmlPass::NoteFirstBytes(const char* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count && firstBytesSeen_ < 2; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte == 0 || byte == 0xFE || byte == 0xFF) asciiBytes_ = false;
+    ++firstBytesSeen_;
+  }
+}
+
+bool XmlPass::BesideParserReady() const {
+  return besideParser_ && selector_.Capturing() == ElementSelector::Capture::kData && asciiBytes_ &&
+         firstBytesSeen_ == 2 && asciiDeclared_ && SameOffset(lastTextEnd_, givenToParser_);
+}
+
+std::size_t XmlPass::DecodeRun(std::string_view bytes) {
+  const std::size_t run = decoder_->FeedRun(bytes);
+  if (run != 0) decodedBesideParser_ = true;
+  PassData();
+  return run;
+}
+
+void XmlPass::PassData() {
+  sink_->Take(decoded_.bytes());
+  decoded_.Clear();
+}
+
+void XmlPass::Start(const char* name) {
+  if (!selector_.Start(name)) return;
+  // The counts, when read, are complete: they lie outside the data's element.
+  sink_ = &client_.DataBegins(Result(DocumentRead::End::kRead).values);
+  decoder_.emplace(decoded_);
+}
+
+void XmlPass::End() {
+  if (!selector_.End()) return;
+  decoder_->Finish();
+  PassData();
+  if (decoder_->Failed()) dataFault_ = decoder_->Error();
+  decoder_.reset();
+}
+
+void XmlPass::Text(std::string_view text) {
+  if (selector_.Capturing() != ElementSelector::Capture::kData) return selector_.Text(text);
+  XML_Parser p = parser_.get();
+  lastTextEnd_ = static_cast<std::uint64_t>(XML_GetCurrentByteIndex(p)) +
+                 static_cast<std::uint64_t>(XML_GetCurrentByteCount(p));
+  decoder_->Feed(text);
+  PassData();
+}
+
+// An entity whose text is not read would silently change a value that is read, or
+// hide the element that holds one.
+bool XmlPass::RefuseUnreadEntity(const std::string& what) {
+  if (!selector_.UnreadEntityMatters()) return false;
+  abortReason_ = what + " is not read";
+  return true;
+}
+
+// Runs a handler's work; an exception stops the parser and is raised after it.
+template <typename Work>
+void XmlPass::Guarded(void* self, Work work) {
+  auto* pass = static_cast<XmlPass*>(self);
+  if (pass->failure_) return;
+  try {
+    work(*pass);
+  } catch (...) {
+    pass->failure_ = std::current_exception();
+    XML_StopParser(pass->parser_.get(), XML_FALSE);
+  }
+}
+
+void XMLCALL XmlPass::OnStart(void* self, const XML_Char* name, const XML_Char**) {
+  Guarded(self, [name](XmlPass& pass) { pass.Start(name); });
+}
+void XMLCALL XmlPass::OnEnd(void* self, const XML_Char*) {
+  Guarded(self, [](XmlPass& pass) { pass.End(); });
+}
+void XMLCALL XmlPass::OnText(void* self, const XML_Char* text, int length) {
+  Guarded(self, [text, length](XmlPass& pass) {
+    pass.Text({text, static_cast<std::size_t>(length)});
+  });
+}
+void XMLCALL XmlPass::OnXmlDeclaration(void* self, const XML_Char*, const XML_Char* encoding, int) {
+  if (encoding) static_cast<XmlPass*>(self)->asciiDeclared_ = IsAsciiCompatible(encoding);
+}
+int XMLCALL XmlPass::OnExternalEntity(XML_Parser parser, const XML_Char*, const XML_Char*,
+                                      const XML_Char* systemId, const XML_Char*) {
+  bool refused = true;
+  Guarded(XML_GetUserData(parser), [&refused, systemId](XmlPass& pass) {
+    refused = pass.RefuseUnreadEntity("external entity " + Quoted(systemId ? systemId : ""));
+  });
+  return refused ? XML_STATUS_ERROR : XML_STATUS_OK;
+}
+void XMLCALL XmlPass::OnSkippedEntity(void* self, const XML_Char* name, int isParameterEntity) {
+  if (isParameterEntity) return;
+  Guarded(self, [name](XmlPass& pass) {
+    if (pass.RefuseUnreadEntity("entity '" + std::string(name) +
+                                "', declared outside the document,")) {
+      XML_StopParser(pass.parser_.get(), XML_FALSE);
+    }
+  });
+}
+
+}  // namespace sorrelin
