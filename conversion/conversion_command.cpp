@@ -137,10 +137,8 @@ ConversionResult RunConversion(const ConversionRequest& request, ConversionProgr
   } catch (const ConversionError& error) {  // the reader cannot be made, or no memory
     return {ConversionResult::Kind::kError, error.Number(), error.what(), {}};
   } catch (const std::bad_alloc&) {
-    return {ConversionResult::Kind::kError,
-            static_cast<int>(ErrorNumber::kOutOfMemory),
-            "not enough memory for this document",
-            {}};
+    const ConversionError error = NotEnoughMemory();
+    return {ConversionResult::Kind::kError, error.Number(), error.what(), {}};
   }
 }
 

@@ -33,4 +33,9 @@ class ConversionError : public std::runtime_error {
   ErrorNumber number_;
 };
 
+// The error for memory that ran out, wherever it did.
+inline ConversionError NotEnoughMemory() {
+  return ConversionError(ErrorNumber::kOutOfMemory, "not enough memory for this document");
+}
+
 }  // namespace sorrelin

@@ -141,8 +141,7 @@ void ConversionOutput::ReportWriteFault(std::exception_ptr fault) {
       return outcome_.Report(Stage::kWriting, error);
     diskFull_ = true;
   } catch (const std::bad_alloc&) {
-    return outcome_.Report(Stage::kMachine, ConversionError(ErrorNumber::kOutOfMemory,
-                                                            "not enough memory for this document"));
+    return outcome_.Report(Stage::kMachine, NotEnoughMemory());
   } catch (const std::exception& error) {
     return outcome_.Report(Stage::kWriting, ConversionError(ErrorNumber::kWriteFailed,
                                                             "cannot write " + Quoted(pathText_) +

@@ -21,12 +21,12 @@ HeldData::~HeldData() {
 void HeldData::Take(std::span<const std::uint8_t> bytes) {
   size_ += bytes.size();
   while (!fault_ && !bytes.empty()) {
-    if (!pending_) pending_ = std::make_unique<std::uint8_t[]>(kBlock);
-    const std::size_t n = std::min(bytes.size(), kBlock - pendingSize_);
+    if (!pending_) pending_ = std::make_unique<std::uint8_t[]>(kBlockSize);
+    const std::size_t n = std::min(bytes.size(), kBlockSize - pendingSize_);
     std::memcpy(pending_.get() + pendingSize_, bytes.data(), n);
     pendingSize_ += n;
     bytes = bytes.subspan(n);
-    if (pendingSize_ == kBlock) Flush();
+    if (pendingSize_ == kBlockSize) Flush();
   }
 }
 
@@ -55,9 +55,9 @@ void HeldData::Fail(const char* what, int error) {
 
 bool HeldData::GiveBack(const std::function<bool(std::span<const std::uint8_t>)>& take) {
   if (fault_) return false;
-  auto block = std::make_unique<std::uint8_t[]>(kBlock);
-  for (std::uint64_t at = 0; at < written_; at += kBlock) {
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, written_ - at));
+  auto block = std::make_unique<std::uint8_t[]>(kBlockSize);
+  for (std::uint64_t at = 0; at < written_; at += kBlockSize) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, written_ - at));
     if (!ReadAt(file_.file.get(), at, reinterpret_cast<char*>(block.get()), n)) {
       Fail("cannot read back a temporary file in ", errno);
       return false;

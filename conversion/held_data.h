@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 
+#include "block_size.h"
 #include "conversion_error.h"
 #include "data_sink.h"
 #include "output/temporary_file.h"
@@ -18,8 +19,6 @@ namespace sorrelin {
 // stays bounded whatever the data's size.
 class HeldData : public DataSink {
  public:
-  static constexpr std::size_t kBlock = std::size_t{1} << 20;
-
   HeldData(TemporaryFileFactory files, std::filesystem::path folder);
   ~HeldData() override;
   HeldData(const HeldData&) = delete;
@@ -30,7 +29,7 @@ class HeldData : public DataSink {
   std::uint64_t Size() const noexcept { return size_; }
   // Why the data could not be held (kNotEnoughSpace, kWriteFailed), if so.
   const std::optional<ConversionError>& Fault() const noexcept { return fault_; }
-  // Gives the data back in order, in blocks of at most kBlock; `take` returns whether
+  // Gives the data back in order, in blocks of at most kBlockSize; `take` returns whether
   // to go on. False when it said no, or the data cannot be read back (Fault says why).
   bool GiveBack(const std::function<bool(std::span<const std::uint8_t>)>& take);
 

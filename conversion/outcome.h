@@ -53,8 +53,6 @@ class Outcome {
   void ReportLoadFailure(const std::string& reason);
   // The output was not put in place: a file took its name, and stays.
   void ReportSkipped(const std::string& outputPath);
-  // Whether a fault of this stage or an earlier one has been reported.
-  bool FailedBy(Stage stage) const noexcept { return first_ && first_->stage <= stage; }
   bool Failed() const noexcept { return first_.has_value(); }
   ConversionResult Result() const;
 

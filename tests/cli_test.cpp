@@ -60,8 +60,8 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
   const std::vector<std::tuple<std::string, int, std::string, std::string>> cases = {
       {"", 2, "sorrelin-convert: missing PATH\n", tryHelp},
       {"--no-such-option x", 2, "sorrelin-convert: ", tryHelp},
-      {"--version", 0, "sorrelin-convert 1.00", "\n"},
-      {"-v", 0, "sorrelin-convert 1.00", "\n"},
+      {"--version", 0, "sorrelin-convert " SORRELIN_VERSION, "\n"},
+      {"-v", 0, "sorrelin-convert " SORRELIN_VERSION, "\n"},
       {"--quiet=yes x", 2, "sorrelin-convert: ", tryHelp},
       {"--lines 2-1 x", 2, "sorrelin-convert: a range of lines runs backwards: \"2-1\"\n", tryHelp},
       {"--samples 0- x", 2, "sorrelin-convert: a sample must be a number from 1: \"0\"\n", tryHelp},

@@ -200,8 +200,8 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
                                             0, 0,   0,   0, 0, 0, 0, 0,   0, 1,  //
                                             5, 200, 200, 0, 3, 3, 3, 255, 1, 0,  //
                                             1, 1,   1,   1, 1, 1, 1, 1,   1, 1};
-  const std::string head =
-      "table $version Sorrelin 1.00 $end\n$comment Converted from \"a \\x24end.XMLdig\": ";
+  const std::string head = "table $version Sorrelin " SORRELIN_VERSION
+                           " $end\n$comment Converted from \"a \\x24end.XMLdig\": ";
   const std::string vars =
       " $end\n$scope module sorrelin $end\n$var wire 1 ! line1 $end\n$var wire ";
   const std::string definitions = " $end\n$upscope $end\n$enddefinitions $end\n#0\n";

@@ -6,11 +6,10 @@
 #include <cstring>
 #include <memory>
 
+#include "formats/simd.h"
 #include "formats/spill_file.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
+#ifdef SORRELIN_SSE2
 #include <emmintrin.h>
-#define SORRELIN_SSE2 1
 #endif
 
 namespace sorrelin {

@@ -9,6 +9,7 @@
 #include <limits>
 #include <system_error>
 
+#include "block_size.h"
 #include "conversion_error.h"
 #include "formats/data_plan.h"
 #include "message_text.h"
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 namespace sorrelin {
 namespace {
 
-constexpr std::size_t kWriteSize = std::size_t{1} << 20;
+constexpr std::size_t kWriteSize = kBlockSize;
 // The most a block of values read back may take, and the most samples it may hold,
 // so that a format asks as often whether to go on however few the lines.
 constexpr std::size_t kBlockBudget = std::size_t{16} << 20;
@@ -86,11 +87,7 @@ SpillFile::SpillFile(std::uint64_t lines, std::uint64_t samples, const Temporary
   std::error_code ignored;
   if (!file_.path.empty() && fs::remove(file_.path, ignored)) file_.path.clear();
   std::setvbuf(file_.file.get(), nullptr, _IONBF, 0);
-  std::error_code error;
-  const fs::space_info space = fs::space(folder_, error);
-  if ((!error && bytes > space.available) || !ReserveFileSpace(file_.file.get(), bytes)) {
-    Fail("", ENOSPC);
-  }
+  if (!ReserveFreeSpace(file_.file.get(), folder_, bytes)) Fail("", ENOSPC);
   pending_ = std::make_unique_for_overwrite<std::uint8_t[]>(kWriteSize);
 }
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <span>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#include "formats/simd.h"
+#ifdef SORRELIN_SSE2
 #include <emmintrin.h>
-#define SORRELIN_SSE2 1
 #endif
 
 namespace sorrelin {

@@ -3,21 +3,23 @@
 #include <algorithm>
 #include <cstring>
 
+#include "block_size.h"
+
 namespace sorrelin {
 namespace {
 
-constexpr std::size_t kBlock = std::size_t{1} << 20;
-constexpr std::size_t kBlockSize = kBlock + OutputStream::kLargestRoom;
+constexpr std::size_t kBlock = kBlockSize;
+constexpr std::size_t kBufferSize = kBlock + OutputStream::kLargestRoom;
 
 }  // namespace
 
-// A block has room for kBlockSize bytes and is handed over when the next
+// A block has room for kBufferSize bytes and is handed over when the next
 // Room() does not fit: every write is of at least kBlock bytes.
 OutputStream::OutputStream(OutputTarget* target) {
   if (target) {
-    writer_ = std::make_unique<BlockWriter>(*target, kBlockSize);
+    writer_ = std::make_unique<BlockWriter>(*target, kBufferSize);
     block_ = next_ = writer_->Block();
-    end_ = block_ + kBlockSize;
+    end_ = block_ + kBufferSize;
   } else {
     StopWriting();
   }
@@ -36,7 +38,7 @@ void OutputStream::NextBlock() {
   counted_ += static_cast<std::size_t>(next_ - block_);
   if (writer_) block_ = writer_->Hand(static_cast<std::size_t>(next_ - block_));
   next_ = block_;
-  end_ = block_ + (writer_ ? kBlockSize : kLargestRoom);
+  end_ = block_ + (writer_ ? kBufferSize : kLargestRoom);
   if (writer_ && writer_->Fault()) StopWriting();
 }
 

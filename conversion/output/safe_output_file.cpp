@@ -94,11 +94,7 @@ void SafeOutputFile::Discard() noexcept {
 }
 
 void SafeOutputFile::Reserve(std::uint64_t bytes) {
-  std::error_code error;
-  const fs::space_info space = fs::space(folder_, error);
-  if ((!error && bytes > space.available) || !ReserveFileSpace(temporary_.file.get(), bytes)) {
-    DiskFull();
-  }
+  if (!ReserveFreeSpace(temporary_.file.get(), folder_, bytes)) DiskFull();
   reserved_ = bytes;
 }
 

@@ -72,6 +72,10 @@ bool SyncFolder(const std::filesystem::path& folder);
 // its size, where the file system can. Returns false only when the disk (or quota)
 // is too full; where reserving is not supported it does nothing.
 bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes);
+// Reserves `bytes` for an open file in `folder` as ReserveFileSpace does, refusing
+// them at once where the folder's disk has less free space than that. False when the
+// disk (or quota) is too full.
+bool ReserveFreeSpace(std::FILE* file, const std::filesystem::path& folder, std::uint64_t bytes);
 // Whether an open file is on a network or user-space file system, where a read may
 // wait on a server for as long as it likes.
 bool OnRemoteFileSystem(std::FILE* file);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "block_size.h"
 #include "conversion_error.h"
 #include "message_text.h"
 #include "read/read_ahead.h"
@@ -13,7 +14,7 @@
 namespace sorrelin {
 namespace {
 
-constexpr std::size_t kBlock = std::size_t{1} << 20;
+constexpr std::size_t kBlock = kBlockSize;
 // expat scans a pending token again from its start on every parse call, so while one
 // makes no progress the block grows, up to this.
 constexpr std::size_t kLargestBlock = std::size_t{1} << 30;
@@ -50,9 +51,7 @@ void* Reallocate(void* memory, std::size_t size) {
 
 const XML_Memory_Handling_Suite kMemory{&Allocate, &Reallocate, &Release};
 
-[[noreturn]] void OutOfMemory() {
-  throw ConversionError(ErrorNumber::kOutOfMemory, "not enough memory for this document");
-}
+[[noreturn]] void OutOfMemory() { throw NotEnoughMemory(); }
 
 }  // namespace
 
