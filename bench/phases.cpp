@@ -69,7 +69,7 @@ double Read(const char* path, bool besideParser, DataReader& reader) {
   auto source = sorrelin::OpenDocumentFile(path).source;
   const auto start = Clock::now();
   if (!source ||
-      sorrelin::XmlPass(*source, reader, besideParser).Run().end !=
+      sorrelin::XmlPass(*source, reader, besideParser, sorrelin::BestBase64Kernel()).Run().end !=
           sorrelin::DocumentRead::End::kRead ||
       !reader.counts || reader.size == 0) {
     std::fprintf(stderr, "phases: %s did not load with its data after its counts\n", path);

@@ -30,7 +30,7 @@ class Conversion : public ReaderClient {
       return outcome_.Result();
     }
     source_ = opened.source.get();
-    const DocumentRead read = ReadDocument(*source_, *this);
+    const DocumentRead read = ReadDocument(*source_, *this, environment_.base64Kernel);
     if (read.end == DocumentRead::End::kCancelled) return Cancelled();
     if (read.end == DocumentRead::End::kLoadFailed) outcome_.ReportLoadFailure(read.loadFailure);
     ReportMissingElements(read.values);

@@ -8,6 +8,7 @@
 #include "conversion_request.h"
 #include "outcome.h"
 #include "output/temporary_file.h"
+#include "read/base64_kernels.h"
 #include "read/block_source.h"
 
 namespace sorrelin {
@@ -23,11 +24,12 @@ class ConversionProgress {
   virtual bool KeepConverting(std::uint64_t bytesRead, std::uint64_t bytesTotal) = 0;
 };
 
-// Where a conversion's files come from: the document's bytes, and the temporary file
-// an output is written to before it is put in place.
+// What a conversion draws on: the document's bytes, the temporary file an output is
+// written to before it is put in place, and the kernel that decodes the Base64 data.
 struct ConversionEnvironment {
   std::function<OpenedDocument(std::string_view pathText)> openDocument = OpenDocumentFile;
   TemporaryFileFactory temporaryFiles = CreateTemporaryFile;
+  Base64Kernel base64Kernel = BestBase64Kernel();
 };
 
 // Converts one document as the request says. Every failure is in the result, for

@@ -22,9 +22,9 @@ std::size_t Piece(std::string_view text, std::size_t at, std::size_t n) {
 }
 
 template <typename Feed>
-std::string Decode(Feed feed) {
+std::string Decode(sorrelin::Base64Kernel kernel, Feed feed) {
   sorrelin::ByteBuffer bytes;
-  sorrelin::Base64Decoder decoder(bytes);
+  sorrelin::Base64Decoder decoder(bytes, kernel);
   feed(decoder);
   decoder.Finish();
   if (decoder.Failed()) return "fault " + decoder.Error();
@@ -38,14 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t seed = data[0];
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  sorrelin::UseBase64Kernel(sorrelin::Base64Kernel::kScalar);
-  const std::string whole = Decode([&](auto& decoder) { decoder.Feed(text); });
+  const std::string whole =
+      Decode(sorrelin::Base64Kernel::kScalar, [&](auto& decoder) { decoder.Feed(text); });
   // Whole, pieces of pseudo-random sizes, single characters, and runs with a character between.
   for (const sorrelin::Base64Kernel kernel : sorrelin::AvailableBase64Kernels()) {
-    sorrelin::UseBase64Kernel(kernel);
     for (const int way : {0, 1, 2, 3}) {
       std::uint32_t state = seed;
-      const std::string outcome = Decode([&](auto& decoder) {
+      const std::string outcome = Decode(kernel, [&](auto& decoder) {
         for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
           if (way == 2) at += decoder.FeedRun(text.substr(at));
           state = state * 1103515245 + 12345;

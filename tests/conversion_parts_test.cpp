@@ -197,7 +197,7 @@ TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
 // The bytes as "1 2 3", or the fault; text fed whole, or one character at a time.
 std::string Decoded(const std::string& text, bool byCharacter) {
   ByteBuffer bytes;
-  Base64Decoder decoder(bytes);
+  Base64Decoder decoder(bytes, BestBase64Kernel());
   for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
     n = byCharacter ? 1 : text.size();
     while (at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) ++n;
@@ -267,7 +267,7 @@ TEST(XmlPass, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
     for (const std::size_t largest : {16, 1}) {  // the first bytes in one block, or one a block
       CutSource source(OpenDocumentFile(Text(folder / "doc.XMLdig")).source, largest, 1, true);
       DroppingClient client;
-      XmlPass pass(source, client, true);
+      XmlPass pass(source, client, true, BestBase64Kernel());
       EXPECT_TRUE(pass.Run().end == DocumentRead::End::kRead &&
                   pass.DecodedBesideParser() == beside)
           << document;

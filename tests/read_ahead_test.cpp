@@ -67,7 +67,7 @@ TEST(ReadAhead, EndsAsAReadOnTheCallersThreadWithAFaultAfterTheBytesBeforeIt) {
         file = std::make_unique<CutSource>(std::move(file), largestRead, 3, true);
       FailingSource source(std::move(file), failAt, ahead);
       Recorder recorder;
-      XmlPass pass(source, recorder, true);
+      XmlPass pass(source, recorder, true, BestBase64Kernel());
       const DocumentRead read = pass.Run();
       outcomes[ahead] =
           recorder.seen + "| " + read.loadFailure + " at " + std::to_string(pass.BytesRead());

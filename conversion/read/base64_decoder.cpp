@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "conversion_error.h"
-#include "read/base64_kernels.h"
 
 namespace sorrelin {
 namespace {
@@ -68,7 +67,8 @@ std::size_t Base64Decoder::Decode(std::string_view text, bool runOnly) {
   const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
   const auto* const end = begin + text.size();
   if (Failed()) return runOnly ? RunLength(begin, end) : text.size();
-  const Base64GroupDecoder decodeGroups = CurrentBase64GroupDecoder();
+  // A local: stores at `out` may alias members.
+  const Base64GroupDecoder decodeGroups = decodeGroups_;
   std::uint8_t* const first = output_.AppendSpace(text.size() / 4 * 3 + 3 + kBase64KernelSlack);
   std::uint8_t* out = first;
   const auto* p = begin;

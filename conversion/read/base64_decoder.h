@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "byte_buffer.h"
+#include "read/base64_kernels.h"
 
 namespace sorrelin {
 
@@ -12,10 +13,11 @@ namespace sorrelin {
 // CR and LF are skipped anywhere. The text may arrive in pieces of any size, each of
 // whole UTF-8 characters as the XML parser gives them; the first fault is remembered
 // with its character offset and the rest is ignored. Long stretches of alphabet
-// characters go to the vector kernel chosen in base64_kernels.h.
+// characters go to `kernel`; one this processor does not run decodes as the scalar one.
 class Base64Decoder {
  public:
-  explicit Base64Decoder(ByteBuffer& output) : output_(output) {}
+  Base64Decoder(ByteBuffer& output, Base64Kernel kernel)
+      : output_(output), decodeGroups_(VectorBase64Decoder(kernel)) {}
 
   void Feed(std::string_view text) { Decode(text, false); }
   // Decodes the leading run of `text` made of Base64 characters, "=" and white
@@ -33,6 +35,7 @@ class Base64Decoder {
   void Fail(const std::string& what, std::uint64_t offset);
 
   ByteBuffer& output_;
+  Base64GroupDecoder decodeGroups_;  // null for the scalar kernel
   std::uint32_t bits_ = 0;
   int pending_ = 0;           // characters of the current group, 0..3
   bool awaitingPad_ = false;  // "xx=" seen, the second "=" must follow

@@ -7,15 +7,14 @@
 
 namespace sorrelin {
 
-// The ways Base64Decoder decodes long stretches of alphabet characters. The best one
-// this processor runs is chosen at start; the scalar one is always available.
+// The ways Base64Decoder decodes long stretches of alphabet characters. Each decoder
+// is given its kernel; the scalar one is always available.
 enum class Base64Kernel { kScalar, kSsse3, kAvx2 };
 
-// The kernels this processor runs, scalar first.
+// The kernels this processor runs, scalar first, the best last.
 std::vector<Base64Kernel> AvailableBase64Kernels();
-// Every decoder uses `kernel` from now on; false, and no change, when it is not available.
-bool UseBase64Kernel(Base64Kernel kernel);
-Base64Kernel CurrentBase64Kernel();
+// The best kernel this processor runs, found at the first call.
+Base64Kernel BestBase64Kernel();
 std::string_view Base64KernelName(Base64Kernel kernel);
 
 // Decodes the leading whole groups of `in` made only of the 64 alphabet characters,
@@ -26,11 +25,9 @@ std::string_view Base64KernelName(Base64Kernel kernel);
 using Base64GroupDecoder = std::size_t (*)(const unsigned char* in, std::size_t size,
                                            std::uint8_t*& out);
 inline constexpr std::size_t kBase64KernelSlack = 32;
-// The current kernel's decoder; null for the scalar kernel.
-Base64GroupDecoder CurrentBase64GroupDecoder();
 
 // The decoder of a vector kernel when this build has it and this processor runs it,
-// else null.
+// else null (always for the scalar kernel).
 Base64GroupDecoder VectorBase64Decoder(Base64Kernel kernel);
 
 }  // namespace sorrelin

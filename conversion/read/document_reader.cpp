@@ -30,8 +30,8 @@ class ReadingAgain : public ReaderClient {
 
 }  // namespace
 
-DocumentRead ReadDocument(BlockSource& source, ReaderClient& client) {
-  XmlPass first(source, client, source.Rereadable());
+DocumentRead ReadDocument(BlockSource& source, ReaderClient& client, Base64Kernel kernel) {
+  XmlPass first(source, client, source.Rereadable(), kernel);
   DocumentRead read = first.Run();
   const bool placeInexact =
       read.end == DocumentRead::End::kLoadFailed || read.values.dataFault.has_value();
@@ -39,7 +39,7 @@ DocumentRead ReadDocument(BlockSource& source, ReaderClient& client) {
     return read;
   }
   ReadingAgain again(client, first.BytesRead());
-  DocumentRead exact = XmlPass(source, again, false).Run();
+  DocumentRead exact = XmlPass(source, again, false, kernel).Run();
   if (exact.end == DocumentRead::End::kCancelled) return exact;
   read.end = exact.end;
   read.loadFailure = exact.loadFailure;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data_sink.h"
+#include "read/base64_kernels.h"
 #include "read/block_source.h"
 
 namespace sorrelin {
@@ -10,8 +11,8 @@ namespace sorrelin {
 // entities are refused where they could change a value read. A fault's place is
 // exact: when a parse fault or bad Base64 was met while the data was decoded beside
 // the parser, the document is read once more the plain way to place it, progress held
-// where it was. A failed read is final.
+// where it was. A failed read is final. The data is decoded with `kernel`.
 // Raises ConversionError when the reader cannot be created or memory runs out.
-DocumentRead ReadDocument(BlockSource& source, ReaderClient& client);
+DocumentRead ReadDocument(BlockSource& source, ReaderClient& client, Base64Kernel kernel);
 
 }  // namespace sorrelin

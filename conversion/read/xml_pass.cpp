@@ -55,10 +55,11 @@ const XML_Memory_Handling_Suite kMemory{&Allocate, &Reallocate, &Release};
 
 }  // namespace
 
-XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser)
+XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, Base64Kernel kernel)
     : source_(source),
       client_(client),
       besideParser_(besideParser),
+      kernel_(kernel),
       parser_(XML_ParserCreate_MM(nullptr, &kMemory, nullptr)) {
   if (!parser_) {
     throw ConversionError(ErrorNumber::kXmlReaderUnavailable, "cannot create the XML reader");
@@ -173,7 +174,7 @@ void XmlPass::Start(const char* name) {
   if (!selector_.Start(name)) return;
   // The counts, when read, are complete: they lie outside the data's element.
   sink_ = &client_.DataBegins(Result(DocumentRead::End::kRead).values);
-  decoder_.emplace(decoded_);
+  decoder_.emplace(decoded_, kernel_);
 }
 
 void XmlPass::End() {

@@ -11,6 +11,7 @@
 #include "byte_buffer.h"
 #include "data_sink.h"
 #include "read/base64_decoder.h"
+#include "read/base64_kernels.h"
 #include "read/block_source.h"
 #include "read/element_selector.h"
 
@@ -23,10 +24,10 @@ namespace sorrelin {
 // it (no token pending), the leading run of Base64 characters and white space of each
 // block is decoded here, and only the rest goes to expat. Those bytes are character
 // data wherever they stand, so expat checks the same document; only the line, column
-// and data offset it counts for later faults move.
+// and data offset it counts for later faults move. The data is decoded with `kernel`.
 class XmlPass {
  public:
-  XmlPass(BlockSource& source, ReaderClient& client, bool besideParser);
+  XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, Base64Kernel kernel);
   XmlPass(const XmlPass&) = delete;
   XmlPass& operator=(const XmlPass&) = delete;
 
@@ -63,6 +64,7 @@ class XmlPass {
   BlockSource& source_;
   ReaderClient& client_;
   bool besideParser_;
+  Base64Kernel kernel_;
   std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree> parser_;
   std::uint64_t bytesRead_ = 0;
   std::uint64_t givenToParser_ = 0;
