@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+#include <string_view>
 
+#include "help_layout.h"
 #include "option_values.h"
 
 namespace sorrelin {
@@ -12,47 +14,68 @@ namespace {
 
 constexpr const char* kProgram = "sorrelin-convert";
 
-constexpr const char* kHelp = R"(Usage: sorrelin-convert [OPTION]... [--] PATH...
-Convert digital waveform documents (.XMLdig) into ASCII text tables, CSV, VCD or NPY.
+constexpr const char* kDescription =
+    "Convert digital waveform documents (.XMLdig) into ASCII text tables, or the other "
+    "formats of --format.\n"
+    "\n"
+    "Each output is written beside its document, named as the document with the format's "
+    "extension: run1.XMLdig becomes run1.txt, and a name that does not end in .XMLdig (in any "
+    "letter case) gets the extension appended, so run1.xml becomes run1.xml.txt. An earlier "
+    "output of that name is replaced only by a complete new one, and never one written by the "
+    "same run. Each failure is one line on standard error, and the other documents are still "
+    "converted. On a terminal, a document that takes more than a second shows its progress. "
+    "Ctrl-C stops the conversion and leaves an earlier output as it was.";
 
-Each output is written beside its document: run1.XMLdig becomes run1.txt (or
-run1.csv, run1.vcd, run1.npy), and a name that does not end in .XMLdig (in any
-letter case) gets the extension appended, so run1.xml becomes run1.xml.txt. An
-earlier output of that name is replaced only by a complete new one, and never
-one written by the same run. Each failure is one line on standard error, and the
-other documents are still converted. On a terminal, a document that takes more
-than a second shows its progress. Ctrl-C stops the conversion and leaves an
-earlier output as it was.
+constexpr const char* kFooter =
+    "A PATH of - reads the document from standard input; it needs -o. After --, every "
+    "argument is a PATH, even one that starts with \"-\".\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every document was converted (or skipped)\n"
+    "  1  at least one document failed, or standard output could not be written\n"
+    "  2  the command line is wrong (for example, no PATH given)";
 
-  -f, --format FORMAT    table (the default: a row per line), csv (a row per
-                         sample, a column per line), vcd (for waveform viewers)
-                         or npy (a NumPy array, lines x samples)
-  -l, --lines LIST       only these lines, numbered from 1: 1,3-5
-  -s, --samples FIRST-LAST
-                         only these samples, numbered from 1; FIRST- to the end
-  -r, --sample-rate RATE samples per second, for csv and vcd: 2500000, 2.5e6,
-                         2.5M or 2.5MHz (k, M, G), from 0.001 to 1e15
-  -o, --output FILE      the output of the one PATH goes to FILE; - is standard
-                         output (not for npy), written as it is made
-  -d, --output-dir DIR   outputs go to DIR, under their usual names
-  -n, --no-clobber       skip a document whose output exists, or comes to exist
-                         before the new one is put in place
-      --sync             flush each output to the disk before it replaces the
-                         earlier one: a power cut leaves one or the other whole
-  -i, --info             write nothing; print each document's counts, data size
-                         and the size its output would have
-  -q, --quiet            show no progress, and no line for a skipped document
-  --                     ends the options: the names after it may start with "-"
-  -h, --help             show this help and exit
-  -v, --version          show the version and exit
+// "a, b, c or d".
+std::string Listed(const std::vector<std::string>& items) {
+  std::string list;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    list += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + items[i];
+  }
+  return list;
+}
 
-A PATH of - reads the document from standard input; it needs -o.
+// What each format makes, for the help.
+std::string_view Purpose(Format format) {
+  switch (format) {
+    case Format::kTable:
+      return "a row per line";
+    case Format::kCsv:
+      return "a row per sample, a column per line";
+    case Format::kVcd:
+      return "for waveform viewers";
+    case Format::kNpy:
+      return "a NumPy array, lines x samples";
+  }
+  return {};
+}
 
-Exit status:
-  0  every document was converted (or skipped)
-  1  at least one document failed, or standard output could not be written
-  2  the command line is wrong (for example, no PATH given)
-)";
+// The formats' names.
+std::vector<std::string> AllFormatNames() {
+  std::vector<std::string> names;
+  for (const Format format : AllFormats()) names.emplace_back(NameOf(format));
+  return names;
+}
+
+// The formats and what each makes, the default marked.
+std::string FormatHelp(Format byDefault) {
+  std::vector<std::string> formats;
+  for (const Format format : AllFormats()) {
+    formats.push_back(std::string(NameOf(format)) + " (" +
+                      (format == byDefault ? "the default: " : "") + std::string(Purpose(format)) +
+                      ")");
+  }
+  return Listed(formats);
+}
 
 int UsageError(const std::string& what) {
   std::cerr << kProgram << ": " << what << "\nTry '" << kProgram
@@ -83,30 +106,57 @@ std::string Conflict(const CommandLineOptions& options) {
 }  // namespace
 
 CommandLine ReadCommandLine(std::vector<std::string> arguments) {
-  CLI::App app{"", kProgram};
-  app.set_help_flag("-h,--help");
-  app.set_version_flag("-v,--version", std::string(kProgram) + " " + SORRELIN_VERSION);
+  CLI::App app{kDescription, kProgram};
+  app.formatter(HelpLayout());
+  app.footer(kFooter);
   CommandLineOptions options;
-  std::string format = "table";
-  app.add_option("-f,--format", format)
+  std::string format(NameOf(options.format));
+  app.add_option("-f,--format", format, FormatHelp(options.format))
+      ->type_name("FORMAT")
       ->transform([](std::string name) {
         for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return name;
       })
       ->check([](const std::string& name) {
         return FormatNamed(name) ? std::string()
-                                 : "not a format: " + name + " (table, csv, vcd or npy)";
+                                 : "not a format: " + name + " (" + Listed(AllFormatNames()) + ")";
       });
   std::string lines, samples, rate, output, folder;
-  auto* lineOption = app.add_option("-l,--lines", lines);
-  auto* sampleOption = app.add_option("-s,--samples", samples);
-  auto* rateOption = app.add_option("-r,--sample-rate", rate);
-  auto* outputOption = app.add_option("-o,--output", output);
-  auto* folderOption = app.add_option("-d,--output-dir", folder)->excludes(outputOption);
-  app.add_flag("-n,--no-clobber", options.noClobber)->disable_flag_override();
-  app.add_flag("--sync", options.sync)->disable_flag_override();
-  app.add_flag("-i,--info", options.info)->disable_flag_override()->excludes(outputOption);
-  app.add_flag("-q,--quiet", options.quiet)->disable_flag_override();
+  auto* lineOption = app.add_option("-l,--lines", lines, "only these lines, numbered from 1: 1,3-5")
+                         ->type_name("LIST");
+  auto* sampleOption = app.add_option("-s,--samples", samples,
+                                      "only these samples, numbered from 1; FIRST- to the end")
+                           ->type_name("FIRST-LAST");
+  auto* rateOption = app.add_option("-r,--sample-rate", rate,
+                                    "samples per second, for csv and vcd: 2500000, 2.5e6, 2.5M "
+                                    "or 2.5MHz (k, M, G), from 0.001 to 1e15")
+                         ->type_name("RATE");
+  auto* outputOption = app.add_option("-o,--output", output,
+                                      "the output of the one PATH goes to FILE; - is standard "
+                                      "output (not for npy), written as it is made")
+                           ->type_name("FILE");
+  auto* folderOption =
+      app.add_option("-d,--output-dir", folder, "outputs go to DIR, under their usual names")
+          ->type_name("DIR")
+          ->excludes(outputOption);
+  app.add_flag("-n,--no-clobber", options.noClobber,
+               "skip a document whose output exists, or comes to exist before the new one is "
+               "put in place")
+      ->disable_flag_override();
+  app.add_flag("--sync", options.sync,
+               "flush each output to the disk before it replaces the earlier one: a power cut "
+               "leaves one or the other whole")
+      ->disable_flag_override();
+  app.add_flag("-i,--info", options.info,
+               "write nothing; print each document's counts, data size and the size its output "
+               "would have")
+      ->disable_flag_override()
+      ->excludes(outputOption);
+  app.add_flag("-q,--quiet", options.quiet, "show no progress, and no line for a skipped document")
+      ->disable_flag_override();
+  app.set_help_flag("-h,--help", "show this help and exit");
+  app.set_version_flag("-v,--version", std::string(kProgram) + " " + SORRELIN_VERSION,
+                       "show the version and exit");
   app.add_option("PATH", options.paths);
   // CLI11 takes the arguments last first.
   std::reverse(arguments.begin(), arguments.end());
@@ -118,7 +168,7 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
     if (*outputOption && output.empty()) throw BadOptionValue("--output needs a file name");
     if (*folderOption && folder.empty()) throw BadOptionValue("--output-dir needs a folder name");
   } catch (const CLI::CallForHelp&) {
-    std::cout << kHelp;
+    std::cout << app.help();
     return {};
   } catch (const CLI::CallForVersion& version) {
     std::cout << version.what() << '\n';  // not flushed here: main checks the flush

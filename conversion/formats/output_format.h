@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/data_plan.h"
 #include "output/output_stream.h"
@@ -53,6 +54,8 @@ std::string_view ExtensionOf(Format format);
 // The format's name: "table", "csv", "vcd" or "npy"; and the format of a name.
 std::string_view NameOf(Format format);
 std::optional<Format> FormatNamed(std::string_view name);
+// Every format, in the order they are offered: table, csv, vcd, npy.
+std::vector<Format> AllFormats();
 // Whether the format keeps the values in a temporary file until every line has come.
 bool Spills(Format format);
 

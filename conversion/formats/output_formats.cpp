@@ -41,6 +41,12 @@ std::optional<Format> FormatNamed(std::string_view name) {
   return std::nullopt;
 }
 
+std::vector<Format> AllFormats() {
+  std::vector<Format> formats;
+  for (const FormatNames& names : kFormats) formats.push_back(names.format);
+  return formats;
+}
+
 std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& plan,
                                                OutputStream& out, const FormatSettings& settings) {
   switch (format) {
