@@ -1,81 +1,45 @@
 #include "output/block_writer.h"
 
-#include <system_error>
-
 #include "platform/files.h"
 
 namespace sorrelin {
 
-BlockWriter::BlockWriter(OutputTarget& target, std::size_t blockSize) : target_(target) {
-  for (auto& block : blocks_) block = std::make_unique_for_overwrite<char[]>(blockSize);
-  try {
-    thread_ = std::jthread([this] { WriteBlocks(); });
-  } catch (const std::system_error&) {
-    // No thread: Hand writes each block itself.
-  }
+BlockWriter::BlockWriter(OutputTarget& target, std::size_t blockSize)
+    : target_(target),
+      handOff_(Bytes{std::make_unique_for_overwrite<char[]>(blockSize)},
+               Bytes{std::make_unique_for_overwrite<char[]>(blockSize)}),
+      filling_(handOff_.ToFill()) {
+  // Without a thread, Hand writes each block itself.
+  handOff_.Start([this](std::stop_token stop) { WriteBlocks(std::move(stop)); });
 }
 
-BlockWriter::~BlockWriter() {
-  if (!thread_.joinable()) return;
-  {
-    std::lock_guard lock(mutex_);
-    ending_ = true;
-  }
-  changed_.notify_all();
-  thread_.join();
-}
-
-void BlockWriter::Write(const char* bytes, std::size_t size) noexcept {
-  try {
-    target_.Write(bytes, size);
-  } catch (...) {
-    std::lock_guard lock(mutex_);
-    fault_ = std::current_exception();
-  }
-}
+BlockWriter::~BlockWriter() = default;
 
 char* BlockWriter::Hand(std::size_t size) {
-  const char* block = Block();
-  filling_ ^= 1;
-  if (!thread_.joinable()) {
-    if (!Fault()) Write(block, size);
-    return Block();
+  filling_->size = size;
+  handOff_.Pass();
+  if (!handOff_.Threaded()) {
+    Bytes* block = handOff_.ToTake();
+    if (!handOff_.Fault()) {
+      try {
+        target_.Write(block->bytes.get(), block->size);
+      } catch (...) {
+        handOff_.Fail(std::current_exception());
+      }
+    }
+    handOff_.GiveBack();
   }
-  std::unique_lock lock(mutex_);
-  // The other block is free once it has been written.
-  changed_.wait(lock, [this] { return pending_ == nullptr; });
-  pending_ = block;
-  pendingSize_ = size;
-  changed_.notify_all();
-  // The returned block was handed over before this one, so it has been written.
+  // The block returned was handed over before this one, so it has been written (or
+  // the writes have failed).
+  filling_ = handOff_.ToFill();
   return Block();
 }
 
-std::exception_ptr BlockWriter::Drain() {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return pending_ == nullptr; });
-  return fault_;
-}
-
-std::exception_ptr BlockWriter::Fault() {
-  std::lock_guard lock(mutex_);
-  return fault_;
-}
-
-void BlockWriter::WriteBlocks() {
+void BlockWriter::WriteBlocks(std::stop_token stop) {
   BlockStopSignalsOnThisThread();
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return ending_ || pending_ != nullptr; });
-    if (pending_ == nullptr) return;  // ending, and nothing left to write
-    const char* block = pending_;
-    const std::size_t size = pendingSize_;
-    const bool failed = fault_ != nullptr;
-    lock.unlock();
-    if (!failed) Write(block, size);
-    lock.lock();
-    pending_ = nullptr;
-    changed_.notify_all();
+  while (const Bytes* block = handOff_.ToTake(stop)) {
+    target_.Write(block->bytes.get(), block->size);
+    handOff_.GiveBack();
   }
 }
 

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <memory>
-#include <mutex>
-#include <thread>
 
+#include "output/hand_off.h"
 #include "output/output_target.h"
 
 namespace sorrelin {
@@ -23,28 +21,25 @@ class BlockWriter {
   BlockWriter& operator=(const BlockWriter&) = delete;
 
   // The block to fill.
-  char* Block() const noexcept { return blocks_[filling_].get(); }
+  char* Block() const noexcept { return filling_->bytes.get(); }
   // Hands over the first `size` bytes of Block() and returns the next block to fill,
   // once the other has been written.
   char* Hand(std::size_t size);
   // Waits until the blocks handed over are written; the first fault, if any.
-  std::exception_ptr Drain();
-  std::exception_ptr Fault();
+  std::exception_ptr Drain() { return handOff_.Drain(); }
+  std::exception_ptr Fault() { return handOff_.Fault(); }
 
  private:
-  void Write(const char* bytes, std::size_t size) noexcept;
-  void WriteBlocks();
+  struct Bytes {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+  };
+
+  void WriteBlocks(std::stop_token stop);
 
   OutputTarget& target_;
-  std::unique_ptr<char[]> blocks_[2];
-  int filling_ = 0;
-  const char* pending_ = nullptr;  // handed over, not yet written
-  std::size_t pendingSize_ = 0;
-  std::exception_ptr fault_;
-  bool ending_ = false;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::jthread thread_;  // last: it ends before the rest goes
+  HandOff<Bytes> handOff_;  // last but one: its thread ends before the rest goes
+  Bytes* filling_;
 };
 
 }  // namespace sorrelin

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/retry_interrupted.h"
 #ifdef __linux__
 #include <linux/falloc.h>
 #include <sys/vfs.h>
@@ -120,13 +121,10 @@ std::error_code RenameNotReplacing(const std::filesystem::path& from,
 
 bool SyncFileData(std::FILE* file) {
 #ifdef __linux__
-  while (::fdatasync(::fileno(file)) != 0) {
+  return RetryInterrupted([file] { return ::fdatasync(::fileno(file)); }) == 0;
 #else
-  while (::fsync(::fileno(file)) != 0) {
+  return RetryInterrupted([file] { return ::fsync(::fileno(file)); }) == 0;
 #endif
-    if (errno != EINTR) return false;
-  }
-  return true;
 }
 
 bool SyncFolder(const std::filesystem::path& folder) {
@@ -195,11 +193,8 @@ void TrimReservedSpace(std::FILE* file, std::uint64_t bytes) {
 bool WriteAll(std::FILE* file, const char* bytes, std::size_t size) {
   const int descriptor = ::fileno(file);
   while (size != 0) {
-    const ::ssize_t written = ::write(descriptor, bytes, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    const ::ssize_t written = RetryInterrupted([&] { return ::write(descriptor, bytes, size); });
+    if (written < 0) return false;
     bytes += written;
     size -= static_cast<std::size_t>(written);
   }
@@ -209,8 +204,8 @@ bool WriteAll(std::FILE* file, const char* bytes, std::size_t size) {
 bool ReadAt(std::FILE* file, std::uint64_t offset, char* bytes, std::size_t size) {
   const int descriptor = ::fileno(file);
   while (size != 0) {
-    const ::ssize_t got = ::pread(descriptor, bytes, size, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
+    const ::ssize_t got = RetryInterrupted(
+        [&] { return ::pread(descriptor, bytes, size, static_cast<off_t>(offset)); });
     if (got <= 0) {
       if (got == 0) errno = EIO;  // the file ends before
       return false;

@@ -3,41 +3,32 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <system_error>
+
+#include "platform/files.h"
 
 namespace sorrelin {
 
 ReadAhead::ReadAhead(BlockSource& source, std::size_t blockSize)
     : source_(source), blockSize_(blockSize) {
   if (!source.ReadsPromptly()) return;
-  for (auto& block : blocks_) block.bytes = std::make_unique_for_overwrite<char[]>(blockSize);
-  try {
-    thread_ = std::jthread([this] { ReadBlocks(); });
-  } catch (const std::system_error&) {
-    // No thread: the source is read when asked.
-  }
+  ahead_ =
+      std::make_unique<HandOff<Block>>(Block{std::make_unique_for_overwrite<char[]>(blockSize)},
+                                       Block{std::make_unique_for_overwrite<char[]>(blockSize)});
+  if (!ahead_->Start([this](std::stop_token stop) { ReadBlocks(std::move(stop)); }))
+    ahead_.reset();  // no thread: the source is read when asked
 }
 
-ReadAhead::~ReadAhead() {
-  if (!thread_.joinable()) return;
-  {
-    std::lock_guard lock(mutex_);
-    ending_ = true;
-  }
-  changed_.notify_all();
-  thread_.join();
-}
+ReadAhead::~ReadAhead() = default;
 
 ReadAhead::Bytes ReadAhead::Take() {
-  if (thread_.joinable()) return Taken(std::numeric_limits<std::size_t>::max());
-  Block& block = blocks_[0];
-  if (!block.bytes) block.bytes = std::make_unique_for_overwrite<char[]>(blockSize_);
-  const BlockSource::Block read = source_.Read({block.bytes.get(), blockSize_});
-  return {{block.bytes.get(), read.size}, read.last};
+  if (ahead_) return Taken(std::numeric_limits<std::size_t>::max());
+  if (!asked_) asked_ = std::make_unique_for_overwrite<char[]>(blockSize_);
+  const BlockSource::Block read = source_.Read({asked_.get(), blockSize_});
+  return {{asked_.get(), read.size}, read.last};
 }
 
 ReadAhead::Bytes ReadAhead::ReadInto(std::span<char> buffer) {
-  if (!thread_.joinable()) {
+  if (!ahead_) {
     const BlockSource::Block read = source_.Read(buffer);
     return {buffer.first(read.size), read.last};
   }
@@ -53,64 +44,32 @@ ReadAhead::Bytes ReadAhead::ReadInto(std::span<char> buffer) {
     std::memcpy(buffer.data() + filled, part.bytes.data(), part.bytes.size());
     filled += part.bytes.size();
     // A block read short would have ended one read of more.
-    if (part.last || filled == buffer.size() || blocks_[taking_].size < blockSize_)
+    if (part.last || filled == buffer.size() || holding_->size < blockSize_)
       return {buffer.first(filled), part.last};
   }
 }
 
 ReadAhead::Bytes ReadAhead::Taken(std::size_t most) {
-  Block* block = &blocks_[taking_];
-  while (!holding_ || (taken_ == block->size && !block->last && !block->fault)) block = &Next();
-  if (block->fault) std::rethrow_exception(block->fault);
-  const std::size_t count = std::min(most, block->size - taken_);
-  const char* bytes = block->bytes.get() + taken_;
+  while (!holding_ || (taken_ == holding_->size && !holding_->last)) {
+    if (holding_) ahead_->GiveBack();
+    holding_ = nullptr;
+    taken_ = 0;
+    holding_ = ahead_->ToTake();  // raises a failed read's fault after the blocks before it
+  }
+  const std::size_t count = std::min(most, holding_->size - taken_);
+  const char* bytes = holding_->bytes.get() + taken_;
   taken_ += count;
-  return {{bytes, count}, block->last && taken_ == block->size};
+  return {{bytes, count}, holding_->last && taken_ == holding_->size};
 }
 
-// Gives back the block taken from, and waits for the next.
-ReadAhead::Block& ReadAhead::Next() {
-  std::unique_lock lock(mutex_);
-  if (holding_) {
-    blocks_[taking_].ready = false;
-    taking_ ^= 1;
-    changed_.notify_all();
-  }
-  holding_ = true;
-  taken_ = 0;
-  Block& block = blocks_[taking_];
-  changed_.wait(lock, [&block] { return block.ready; });
-  return block;
-}
-
-void ReadAhead::Fill(Block& block) noexcept {
-  try {
-    const BlockSource::Block read = source_.Read({block.bytes.get(), blockSize_});
-    block.size = read.size;
-    block.last = read.last;
-  } catch (...) {
-    block.size = 0;
-    block.fault = std::current_exception();
-  }
-}
-
-void ReadAhead::ReadBlocks() {
+void ReadAhead::ReadBlocks(std::stop_token stop) {
   BlockStopSignalsOnThisThread();
-  for (int filling = 0;; filling ^= 1) {
-    Block& block = blocks_[filling];
-    {
-      std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this, &block] { return ending_ || !block.ready; });
-      if (ending_) return;
-    }
-    Fill(block);  // the caller does not look at a block until it is ready
-    const bool end = block.last || block.fault;
-    {
-      std::lock_guard lock(mutex_);
-      block.ready = true;
-    }
-    changed_.notify_all();
-    if (end) return;
+  while (Block* block = ahead_->ToFill(stop)) {
+    const BlockSource::Block read = source_.Read({block->bytes.get(), blockSize_});
+    block->size = read.size;
+    block->last = read.last;
+    ahead_->Pass();
+    if (read.last) return;
   }
 }
 

@@ -1,13 +1,10 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <span>
-#include <thread>
 
+#include "output/hand_off.h"
 #include "read/block_source.h"
 
 namespace sorrelin {
@@ -42,25 +39,17 @@ class ReadAhead {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
     bool last = false;
-    std::exception_ptr fault;
-    bool ready = false;  // read, and not yet given back by the caller
   };
 
   Bytes Taken(std::size_t most);
-  Block& Next();
-  void Fill(Block& block) noexcept;
-  void ReadBlocks();
+  void ReadBlocks(std::stop_token stop);
 
   BlockSource& source_;
   std::size_t blockSize_;
-  Block blocks_[2];
-  int taking_ = 0;  // the block the caller takes from
-  bool holding_ = false;
-  std::size_t taken_ = 0;  // its bytes taken so far
-  bool ending_ = false;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::jthread thread_;  // last: it ends before the rest goes
+  std::unique_ptr<char[]> asked_;          // what is read when asked
+  Block* holding_ = nullptr;               // the block the caller takes from
+  std::size_t taken_ = 0;                  // its bytes taken so far
+  std::unique_ptr<HandOff<Block>> ahead_;  // last, null without a thread: it ends first
 };
 
 }  // namespace sorrelin
