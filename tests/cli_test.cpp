@@ -124,6 +124,7 @@ TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
   };
   const std::vector<Case> cases = {
       {"-l 3,1 -s 2- -o - " + a, "2,\r\n6,\r\n", "", folder / "a.txt", "earlier"},
+      {"-l 3,2-3,1 -o - " + a, "1,2,\r\n3,4,\r\n5,6,\r\n", "", folder / "a.txt", "earlier"},
       {"-d " + Arg(folder / "out") + " " + a, "", "", folder / "out" / "a.txt",
        "1,2,\r\n3,4,\r\n5,6,\r\n"},
       {"-n " + a, "",

@@ -5,17 +5,25 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 #include <chrono>
 #include <thread>
 
+#include "message_presenter.h"
 #include "path_box.h"
+#include "qt_file_dialog.h"
 #include "test_support.h"
 #include "window_command_line.h"
 
@@ -178,6 +186,8 @@ TEST(MainWindow, PathComesFromTheDialogEvenAfterACancelFromDropsAndTheCommandLin
   w.PathField()->paste();  // replaces the whole path
   press(Qt::Key_Return);
   press(Qt::Key_X);
+  press(Qt::Key_Tab);  // leaves the box, which keeps its text
+  EXPECT_EQ(QApplication::focusWidget(), w.Button("Command1"));
   EXPECT_EQ(w.PathField()->toPlainText(), "/data/run1.XMLdigx");
 
   QMimeData data;
@@ -192,6 +202,51 @@ TEST(MainWindow, PathComesFromTheDialogEvenAfterACancelFromDropsAndTheCommandLin
   EXPECT_EQ(FileArgument({"sorrelin"}), "");
   EXPECT_EQ(FileArgument({"sorrelin", "run1.XMLdig"}),
             QDir::toNativeSeparators(QDir::current().absoluteFilePath("run1.XMLdig")));
+}
+
+// The real dialog lists documents in any letter case and nothing else; a message sits
+// on its window, inside the screen; the picture runs down the window's left edge.
+TEST(MainWindow, DialogListsDocumentsMessagesSitOnTheWindowAndThePictureFillsItsEdge) {
+  TempFolder folder;
+  for (const char* name : {"a.xmldig", "B.XMLDIG", "c.txt"}) WriteFile(folder / name, "");
+  QtFileDialog dialog(nullptr);
+  dialog.SetFilter(kDialogFilter);
+  dialog.SetInitDir(QString::fromStdString(Text(folder.path())));
+  QStringList listed;
+  QTimer::singleShot(0, [&] {
+    auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(shown, nullptr);
+    const QListView* view = shown->findChild<QListView*>("listView");
+    for (int i = 0; i < 500 && view->model()->rowCount(view->rootIndex()) < 2; ++i)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QTest::qWait(100);  // a file listed late
+    for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+      listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
+    shown->close();
+  });
+  dialog.ShowOpen();
+  listed.sort(Qt::CaseInsensitive);
+  EXPECT_EQ(listed, QStringList({"a.xmldig", "B.XMLDIG"}));
+
+  Window w;
+  const QRect area = w.window.screen()->availableGeometry();
+  for (const bool offScreen : {false, true}) {  // centred on the window, or inside the screen
+    w.window.move(offScreen ? area.topLeft() - QPoint(300, 90) : area.center() - QPoint(150, 40));
+    QRect box;
+    QTimer::singleShot(0, [&] {
+      QWidget* shown = QApplication::activeModalWidget();
+      ASSERT_NE(shown, nullptr);
+      box = shown->frameGeometry();
+      shown->close();
+    });
+    MessageBoxPresenter(&w.window).Show("Error: x");
+    const QPoint off = box.center() - w.window.frameGeometry().center();
+    EXPECT_TRUE(area.contains(box)) << box.x() << ',' << box.y();
+    EXPECT_TRUE(offScreen || off.manhattanLength() <= 2) << off.x() << ',' << off.y();
+  }
+  const QWidget* picture = w.window.findChild<QLabel*>("Image1");
+  EXPECT_TRUE(picture->geometry().contains(QRect(0, 0, 20, w.window.height())));
+  EXPECT_LT(picture->geometry().right(), w.Button("Command1")->geometry().left());
 }
 
 }  // namespace

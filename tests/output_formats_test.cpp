@@ -101,20 +101,24 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {Format::kVcd, 100, 50, 1, {{{3, 99}}, 2, 49}, 1000, Way::kPlainly},
       {Format::kVcd, 5, 400, 255, {{{2, 4}}, 50, 350}},
       {Format::kVcd, 4, 300, 3, {}, 0.01, Way::kInPieces},
-      {Format::kVcd, 3000, 20, 1, {{{2, 3000}}, 1, 19}},  // rows of 2048+ lines, 64+ KiB of $var
-      {Format::kVcd, 2, 9'000'000, 0},                    // read back in more than one block
+      // Rows of 2048+ lines, 64+ KiB of $var, and groups over 2048 - 94 lines into a row
+      {Format::kVcd, 4200, 20, 1, {{{2, 4200}}, 1, 19}},
+      {Format::kVcd, 2, 9'000'000, 0},  // read back in more than one block
   };
   TempFolder folder;
   WriteFile(folder / "reader.py", kReader);
   const fs::path seen = folder / "seen", fst = folder / "doc.fst";
   const std::string reader = " \"" + Text(folder / "reader.py") + "\" ";
-  std::string python, numpy;
+  std::string python;  // one with NumPy
   for (const std::string candidate : {"python3", "/usr/bin/python3"}) {
-    if (python.empty() && Shell(candidate + " -c 0", seen)) python = candidate;
-    if (numpy.empty() && Shell(candidate + " -c \"import numpy\"", seen)) numpy = candidate;
+    if (python.empty() && Shell(candidate + " -c \"import numpy\"", seen)) python = candidate;
   }
   const bool sigrok = Shell("sigrok-cli --version", seen), gtkwave = Shell("vcd2fst --help", seen);
-  if (python.empty() && !gtkwave) GTEST_SKIP() << "neither Python nor GTKWave is installed";
+  const std::string missing = std::string(python.empty() ? " python3 with numpy" : "") +
+                              (sigrok ? "" : " sigrok-cli") + (gtkwave ? "" : " gtkwave");
+#ifndef _WIN32  // scripts/setup installs them; under wine they cannot run
+  ASSERT_EQ(missing, "") << "the tools that read the outputs back are missing";
+#endif
   for (const ReadBackCase& c : cases) {
     SCOPED_TRACE(std::string(ExtensionOf(c.format)) + " of " + std::to_string(c.samples));
     std::vector<std::uint8_t> values(c.lines * c.samples);
@@ -162,8 +166,9 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       byLine += '\n';
     }
     const std::string file = '"' + made.string() + '"';
-    if (c.format == Format::kNpy && !numpy.empty()) {
-      ASSERT_TRUE(Shell(numpy + reader + "npy " + file, seen));
+    if (c.format == Format::kVcd) EXPECT_EQ(DumpedValues(ReadFile(made)), byLine);
+    if (c.format == Format::kNpy && !python.empty()) {
+      ASSERT_TRUE(Shell(python + reader + "npy " + file, seen));
       EXPECT_EQ(ReadFile(seen), "uint8 (" + std::to_string(lines.size()) + ", " +
                                     std::to_string(last + 1 - first) + ")\n" + byLine);
     } else if (c.format == Format::kCsv && !python.empty()) {
@@ -183,6 +188,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       EXPECT_EQ(ReadFile(seen), byLine);
     }
   }
+  if (!missing.empty()) GTEST_SKIP() << "under Windows, not read back by" << missing;
 }
 
 struct ExactCase {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <functional>
 #include <iostream>
@@ -111,8 +112,21 @@ TEST(ProgressLineTest, FitsTheTerminalWithTheNameShortenedAndLeavesNothingWhenEr
   name += ".XMLdig";
   PseudoTerminal terminal;
   ASSERT_TRUE(terminal.Open());
+  const auto start = std::chrono::steady_clock::now();
   ProgressLine line(&std::cerr, "some folder/" + name);
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // it shows after a second
+  // The megabytes a second (" MB/s") or seconds left (" left") a line shows; 0 if none.
+  const auto told = [](const std::string& text, const char* what) {
+    const std::size_t at = text.find(what), from = text.rfind(' ', at - 1) + 1;
+    const std::string number = at == std::string::npos ? "0" : text.substr(from, at - from);
+    const std::size_t colon = number.find(':');  // M:SS, or "<1 s"
+    return number == "s" ? 0.5
+           : colon == std::string::npos
+               ? std::stod(number)
+               : std::stod(number) * 60 + std::stod(number.substr(colon + 1));
+  };
+  const double firstRate =
+      42 / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   // Each width is taken at once after a resize, not at the next quarter of a second.
   for (const int columns : {40, 200}) {
     SCOPED_TRACE(columns);
@@ -125,6 +139,8 @@ TEST(ProgressLineTest, FitsTheTerminalWithTheNameShortenedAndLeavesNothingWhenEr
     EXPECT_NE(text.find("é…é"), std::string::npos) << text;
     EXPECT_NE(text.find("é.XMLdig: 42 %, "), std::string::npos) << text;
     EXPECT_LE(CodePoints(text), static_cast<std::size_t>(columns) - 1) << text;
+    EXPECT_EQ(text.find("left"), std::string::npos) << text;  // not before two seconds
+    if (columns == 200) EXPECT_NEAR(told(text, " MB/s"), firstRate, firstRate / 5) << text;
     std::string cut = text;  // no character is cut: only whole ones are left
     for (const std::string whole : {"é", "…"}) {
       for (std::size_t at; (at = cut.find(whole)) != std::string::npos;)
@@ -141,6 +157,22 @@ TEST(ProgressLineTest, FitsTheTerminalWithTheNameShortenedAndLeavesNothingWhenEr
     EXPECT_EQ(shown.Text(), "");
     EXPECT_FALSE(shown.wrapped);
     EXPECT_EQ(shown.unexpected, "");
+  }
+  // Later the rate follows the recent one, and the time left is told until all is read.
+  const auto second = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - second).count();
+  const double rate = firstRate + (18 / seconds - firstRate) * (1 - std::exp(-seconds / 3));
+  for (const int read : {60, 100}) {
+    terminal.Resize(199 + read / 100);
+    std::raise(SIGWINCH);
+    TerminalLine shown(200);
+    shown.Show(terminal.Capture([&] { line.Update(read * 1'000'000, 100'000'000); }));
+    const std::string text = shown.Text();
+    if (read == 60) EXPECT_NEAR(told(text, " MB/s"), rate, rate / 5) << text;
+    const double left = told(text, " left");
+    EXPECT_TRUE(read == 60 ? std::abs(left - 40 / told(text, " MB/s")) <= 1 : left == 0) << text;
   }
 }
 
