@@ -26,6 +26,7 @@ class FileBlockSource : public BlockSource {
     const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), file_.get());
     offset_ += count;
     if (std::ferror(file_.get())) {
+      // An interrupted read is not retried: the caller is asked whether to go on first.
       if (errno != EINTR) {
         throw DocumentUnreadable("cannot read the document at byte " + std::to_string(offset_) +
                                  ": " + ErrnoMessage(errno));
