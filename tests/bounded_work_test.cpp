@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <future>
-#include <random>
 
 #include "failure_text.h"
 #include "test_support.h"
@@ -33,8 +32,7 @@ ConversionResult Converted(const ConversionRequest& request, ConversionProgress&
 TEST(BoundedWork, LineCountsNoDiskHoldsAreRefusedCountedOrStoppedAtOnce) {
   TempFolder folder;
   WriteFile(folder / "big.XMLdig", DocumentXml("1000000000000000", "0", ""));
-  ConversionRequest request;
-  request.pathText = Text(folder / "big.XMLdig");
+  ConversionRequest request = RequestFor(folder / "big.XMLdig");
   FakeProgress progress;
   // Beside the document: refused by the size they need at least.
   for (const Format format : {Format::kTable, Format::kCsv, Format::kVcd}) {
@@ -79,10 +77,8 @@ TEST(BoundedWork, LineCountsNoDiskHoldsAreRefusedCountedOrStoppedAtOnce) {
 // beside the document; and progress runs from 0 to the whole, rows included.
 TEST(BoundedWork, HeldDataAndInfoAndProgressGoWhereTheyShould) {
   TempFolder folder;
-  std::vector<std::uint8_t> data(3'000'000);
-  std::mt19937 random(3);
-  for (auto& byte : data) byte = static_cast<std::uint8_t>(random() % 3);
-  const std::string late = Root(Data(EncodeBase64(data)) + Header("2", "1500000"));
+  const std::string late =
+      Root(Data(EncodeBase64(RandomBytes(3'000'000, 3, 2))) + Header("2", "1500000"));
   WriteFile(folder / "run.XMLdig", late);
   fs::create_directory(folder / "out");
   struct Case {
@@ -114,9 +110,7 @@ TEST(BoundedWork, HeldDataAndInfoAndProgressGoWhereTheyShould) {
       }
       return CreateTemporaryFile(where);
     };
-    ConversionRequest request;
-    request.pathText = Text(folder / "run.XMLdig");
-    request.format = c.format;
+    ConversionRequest request = RequestFor(folder / "run.XMLdig", c.format);
     request.output = c.output;
     std::vector<std::uint64_t> shown;
     FakeProgress progress;
