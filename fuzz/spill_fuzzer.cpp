@@ -147,13 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(folder / "doc.XMLdig", DocumentXml(std::to_string(c.lines), std::to_string(c.samples),
                                                EncodeBase64(c.values)));
   for (const Format format : {Format::kCsv, Format::kVcd}) {
-    ConversionRequest request;
-    request.pathText = Text(folder / "doc.XMLdig");
-    request.format = format;
-    request.selection = c.selection;
-    request.sampleRate = c.rate;
     FakeProgress progress;
-    const std::string made = ConversionOutcome(request, progress);
+    const std::string made =
+        ConversionOutcome(RequestFor(folder / "doc.XMLdig", format, c.selection, c.rate), progress);
     if (format == Format::kCsv) {
       Expect(made, "table " + Csv(c));
       continue;

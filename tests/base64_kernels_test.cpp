@@ -1,15 +1,20 @@
-// Every Base64 kernel this processor runs decodes as the scalar one: the same bytes, or
-// the same fault at the same offset, fed whole, in pieces and in runs.
+// The Base64 decoder's bytes and faults, and every Base64 kernel this processor runs
+// decoding as the scalar one: the same bytes, or the same fault at the same offset, fed
+// whole, in pieces, in runs and a character at a time.
 #include "read/base64_kernels.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "read/base64_decoder.h"
+#include "test_support.h"
 
 namespace {
 using namespace sorrelin;
+using namespace sorrelin::testing;
 
 // `lines` lines of 76 pseudo-random alphabet characters and CR LF, then `tail`.
 std::string MimeLines(int lines, std::string_view tail) {
@@ -22,20 +27,34 @@ std::string MimeLines(int lines, std::string_view tail) {
   return text.append(tail);
 }
 
-// Decodes `text` with `kernel`: whole (way 0), in pieces of about 37 bytes that keep
-// characters whole (1), or as runs with the character ending each fed alone (2).
-std::string Decode(Base64Kernel kernel, std::string_view text, int way) {
-  ByteBuffer bytes;
-  Base64Decoder decoder(bytes, kernel);
-  for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
-    if (way == 2) at += decoder.FeedRun(text.substr(at));
-    n = std::min<std::size_t>(way == 0 ? text.size() : way == 1 ? 37 : 1, text.size() - at);
-    while (at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) ++n;
-    decoder.Feed(text.substr(at, n));
+TEST(Base64Decoder, DecodesOrNamesTheFirstFaultAndItsOffset) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"AQID", "\1\2\3"},
+      {" A Q\r\nI\tD \n", "\1\2\3"},
+      {"AQ= =\r\n", "\1"},
+      {"AQI", "\1\2"},
+      {"AQIDBA", "\1\2\3\4"},
+      {"AQ$D", "fault invalid Base64 character '$' at offset 2"},
+      {"AQID\nAQ*D", "fault invalid Base64 character '*' at offset 7"},
+      {"AQ\x01", "fault invalid Base64 character 0x01 at offset 2"},
+      {"AQ\x7F", "fault invalid Base64 character 0x7F at offset 2"},
+      {"AQ\x80", "fault invalid Base64 character (non-ASCII) at offset 2"},
+      {"AQ\xC3", "fault invalid Base64 character (non-ASCII) at offset 2"},
+      {"AQ\xC3Q", "fault invalid Base64 character (non-ASCII) at offset 2"},
+      {"AQ\xE0\xA4\x85", "fault invalid Base64 character U+0905 at offset 2"},
+      {"AQ\xC3\xA9", "fault invalid Base64 character U+00E9 at offset 2"},
+      {"AQ\xF0\x9F\x98\x80", "fault invalid Base64 character U+1F600 at offset 2"},
+      {"A===", "fault padding '=' in the wrong place at offset 1"},
+      {"AQ=D", "fault padding '=' expected, found 'D' at offset 3"},
+      {"AQ==AQID", "fault Base64 data continues after its padding with 'A' at offset 4"},
+      {"AQI=A", "fault Base64 data continues after its padding with 'A' at offset 4"},
+      {"AQ=", "fault padding '=' expected at the end at offset 3"},
+      {"AQIDA", "fault incomplete Base64 group at the end at offset 5"},
+  };
+  for (const auto& [text, expected] : cases) {
+    for (const int way : {0, 3})
+      EXPECT_EQ(Base64Decoded(BestBase64Kernel(), text, way), expected) << text;
   }
-  decoder.Finish();
-  const std::string_view out(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  return decoder.Failed() ? "fault " + decoder.Error() : std::string(out);
 }
 
 TEST(Base64Kernels, EveryKernelDecodesAsTheScalarOne) {
@@ -47,8 +66,8 @@ TEST(Base64Kernels, EveryKernelDecodesAsTheScalarOne) {
       texts.push_back(MimeLines(1, "").replace(at, 1, 1, static_cast<char>(byte)));
   for (const Base64Kernel kernel : AvailableBase64Kernels())
     for (const std::string& text : texts)
-      for (const int way : {0, 1, 2})
-        ASSERT_EQ(Decode(kernel, text, way), Decode(Base64Kernel::kScalar, text, way))
+      for (const int way : {0, 1, 2, 3})
+        ASSERT_EQ(Base64Decoded(kernel, text, way), Base64Decoded(Base64Kernel::kScalar, text, way))
             << Base64KernelName(kernel) << ", way " << way << ": " << text;
 }
 

@@ -1,23 +1,34 @@
 // The conversion's promises, kept whichever way a document is read: exact tables,
 // counts, element selection, string values, error order, load failures, the
 // encodings mapped here, entities; and every failure leaves the earlier output.
+// Work whose length the document sets stays bounded and stoppable: counts of lines
+// no disk can hold, data held on disk until its counts come, what --info leaves, and
+// progress that covers the whole conversion.
 #include "conversion_command.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
-#include <random>
+#include <future>
 
+#include "failure_text.h"
 #include "read/base64_kernels.h"
 #include "test_support.h"
+
+#ifdef __unix__
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace sorrelin {
 namespace {
 
 using namespace testing;  // the shared document builder and file helpers
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 // The table of `bytes` in rows of `samples` values.
 std::string Table(std::span<const std::uint8_t> bytes, std::size_t samples) {
@@ -44,9 +55,8 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
   const std::string mime = EncodeBase64(bytes);  // 76 characters and CR LF a line
   std::string badMime = mime;
   badMime[badMime.size() - 3] = '!';
-  std::mt19937 random(42);
-  std::vector<std::uint8_t> noise(2 * 600'001);  // more data than a block, a table of several
-  for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());
+  // More data than a block, a table of several.
+  const std::vector<std::uint8_t> noise = RandomBytes(2 * 600'001, 42);
   const std::string truncated = DocumentXml("3", "1000", mime);
   const std::string declaration = "<?xml version=\"1.0\" encoding=\"";
   const std::string external =
@@ -138,8 +148,6 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
        "Error: unclosed token at line 55, column 31"},
       {"not well-formed beats a bad count", DocumentXml("x", "3", "AQID") + "<",
        "Error: unclosed token at line 2, column 230"},
-      {"bad Base64 near the end", DocumentXml("3", "1000", badMime),
-       "error 1004: invalid Base64 character '!' at offset 4051"},
       {"bad Base64 beats an output that cannot be written", DocumentXml("3", "1000", badMime),
        "error 1004: invalid Base64 character '!' at offset 4051", true},
       {"output that cannot be written beats a bad count", DocumentXml("x", "3", "AQABAAEB"),
@@ -195,9 +203,7 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
 // Progress never runs backwards, even when a fault is placed by reading again.
 TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBackwards) {
   TempFolder folder;
-  std::mt19937 random(7);
-  std::vector<std::uint8_t> noise(1'200'000);  // a table of several write blocks
-  for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());
+  const std::vector<std::uint8_t> noise = RandomBytes(1'200'000, 7);  // several write blocks
   const std::string table = DocumentXml("2", "600000", EncodeBase64(noise, 0));
   std::string mime = EncodeBase64(noise);  // CR LF a line, which the parser gives as LF
   const std::size_t bad = mime.size() - 100 - (mime[mime.size() - 100] < ' ');
@@ -237,9 +243,7 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
       WriteFile(folder / output, "earlier");
       ConversionEnvironment environment;
       if (named) environment.temporaryFiles = CreateNamedTemporaryFile;
-      ConversionRequest request;
-      request.pathText = Text(folder / "run.XMLdig");
-      request.format = c.format;
+      ConversionRequest request = RequestFor(folder / "run.XMLdig", c.format);
       request.keepExisting = c.meanwhile == 2;
       FakeProgress counting;
       int calls = 0, callsOnceRead = 0;  // a csv's rows are written between the last two
@@ -287,12 +291,10 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
   std::string xml = DocumentXml("1", "2", "AQI=");
   xml.insert(xml.find("<Header>"), "<!--" + std::string(24 << 20, 'x') + "-->");
   WriteFile(folder / "doc.XMLdig", xml);
-  ConversionRequest request;
-  request.pathText = Text(folder / "doc.XMLdig");
   std::vector<std::uint64_t> reads;  // bytes read at each block
   FakeProgress progress;
   progress.onBlock = [&](std::uint64_t read) { return reads.emplace_back(read) < xml.size() + 1; };
-  EXPECT_EQ(ConversionOutcome(request, progress), "table 1,2,\r\n");
+  EXPECT_EQ(ConversionOutcome(RequestFor(folder / "doc.XMLdig"), progress), "table 1,2,\r\n");
   EXPECT_EQ(reads.front(), 0u);
   EXPECT_LE(reads.size(), 9u);  // 1 + 1 + 2 + 4 + 8 + 16 MiB and the checks after, not 25 blocks
 }
@@ -335,6 +337,122 @@ TEST(RunConversion, NeverReplacesADocumentThroughALinkAndWritesThroughOthers) {
   EXPECT_EQ(fs::status(folder / "sub" / "old.txt").permissions(), mode);
 }
 #endif
+
+// The conversion's result, or a failure when it does not end within a minute.
+ConversionResult Converted(const ConversionRequest& request, ConversionProgress& progress,
+                           const ConversionEnvironment& environment = {}) {
+  auto running =
+      std::async(std::launch::async, [&] { return RunConversion(request, progress, environment); });
+  if (running.wait_for(60s) != std::future_status::ready) std::abort();  // hung
+  return running.get();
+}
+
+TEST(BoundedWork, LineCountsNoDiskHoldsAreRefusedCountedOrStoppedAtOnce) {
+  TempFolder folder;
+  WriteFile(folder / "big.XMLdig", DocumentXml("1000000000000000", "0", ""));
+  ConversionRequest request = RequestFor(folder / "big.XMLdig");
+  FakeProgress progress;
+  // Beside the document: refused by the size they need at least.
+  for (const Format format : {Format::kTable, Format::kCsv, Format::kVcd}) {
+    request.format = format;
+    const ConversionResult result = Converted(request, progress);
+    EXPECT_EQ(result.number, 1009);
+    const char* least = format == Format::kCsv   ? "needs at least 6000000000000008 bytes"
+                        : format == Format::kVcd ? "needs at least 250000000000"
+                                                 : "needs 2000000000000000 bytes";
+    EXPECT_NE(result.text.find(least), std::string::npos) << result.text;
+  }
+  // Nowhere: the exact sizes, counted; csv: "sample", ",lineN" for each line, CR LF.
+  request.output.kind = OutputPlace::Kind::kNowhere;
+  request.format = Format::kCsv;
+  std::uint64_t digits = 16;  // of 10^15
+  for (std::uint64_t n = 1, width = 1; n < 1000000000000000; n *= 10, ++width) {
+    digits += 9 * n * width;
+  }
+  EXPECT_EQ(Converted(request, progress).figures.outputBytes, 6 + 5000000000000000 + digits + 2);
+  // Written: each block of the header or the definitions asks whether to go on.
+#ifdef __unix__
+  const int saved = ::dup(1);
+  const int null = ::open("/dev/null", O_WRONLY);
+  ::dup2(null, 1);
+  request.output.kind = OutputPlace::Kind::kStandardOutput;
+  for (const Format format : {Format::kCsv, Format::kVcd}) {
+    request.format = format;
+    int asked = 0;
+    progress.onBlock = [&asked](std::uint64_t) { return ++asked < 50; };
+    EXPECT_EQ(Converted(request, progress).kind, ConversionResult::Kind::kCancelled);
+    EXPECT_LT(asked, 55);  // asked again only by the reader's next block
+  }
+  ::dup2(saved, 1);
+  ::close(saved);
+  ::close(null);
+#endif
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"big.XMLdig"});
+}
+
+// Data before its counts goes to a temporary file beside the output, which is told
+// apart from the output's by the folder it is made in; nothing of --info's goes
+// beside the document; and progress runs from 0 to the whole, rows included.
+TEST(BoundedWork, HeldDataAndInfoAndProgressGoWhereTheyShould) {
+  TempFolder folder;
+  const std::string late =
+      Root(Data(EncodeBase64(RandomBytes(3'000'000, 3, 2))) + Header("2", "1500000"));
+  WriteFile(folder / "run.XMLdig", late);
+  fs::create_directory(folder / "out");
+  struct Case {
+    OutputPlace output;
+    Format format;
+    bool failHolding;  // the held data's temporary file cannot be made
+    std::string outcome;
+  };
+  const std::string out = Text(folder / "out");
+  const OutputPlace toOut{OutputPlace::Kind::kFolder, out},
+      nowhere{OutputPlace::Kind::kNowhere, out};
+  const Case cases[] = {
+      {toOut, Format::kTable, false, ""},
+      {toOut, Format::kCsv, false, ""},
+      {toOut, Format::kTable, true,
+       "error 1010: cannot make a temporary file in \"" + out + "\": "},
+      {nowhere, Format::kCsv, false, ""},
+      {nowhere, Format::kVcd, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(NameOf(c.format)) + (c.failHolding ? ", failing" : ""));
+    std::vector<fs::path> madeIn;
+    ConversionEnvironment environment;
+    environment.temporaryFiles = [&](const fs::path& where) {
+      madeIn.push_back(where);
+      if (c.failHolding && madeIn.size() == 1) {
+        errno = EROFS;
+        return TemporaryFile{};
+      }
+      return CreateTemporaryFile(where);
+    };
+    ConversionRequest request = RequestFor(folder / "run.XMLdig", c.format);
+    request.output = c.output;
+    std::vector<std::uint64_t> shown;
+    FakeProgress progress;
+    progress.onBlock = [&shown](std::uint64_t at) { return shown.push_back(at), true; };
+    const ConversionResult result = Converted(request, progress, environment);
+    EXPECT_EQ(FailureText(result, "error").substr(0, c.outcome.size()), c.outcome);
+    if (!c.outcome.empty()) continue;
+    const bool nowhere = c.output.kind == OutputPlace::Kind::kNowhere;
+    // The held data's temporary file first, beside the output or in the system's folder.
+    ASSERT_FALSE(madeIn.empty());
+    EXPECT_EQ(madeIn[0], nowhere ? fs::temp_directory_path() : folder / "out");
+    for (const fs::path& where : madeIn) EXPECT_NE(where, folder.path());
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+    if (nowhere) continue;
+    EXPECT_EQ(shown.back(), late.size());
+    // csv's reading takes the first half; its rows move the progress on.
+    if (c.format != Format::kCsv) continue;
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), late.size() / 2), 5);  // read, held data
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [&](std::uint64_t at) {
+      return at > late.size() / 2 && at < late.size();
+    }));
+  }
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"out", "run.XMLdig"}));
+}
 
 }  // namespace
 }  // namespace sorrelin

@@ -1,6 +1,6 @@
 // The core's parts on their own (the output name rule, count texts, outputs that
-// cannot be written, the Base64 decoder's faults, the reader's choice of decoding
-// beside the parser, the formats' smallest sizes, the platform file) and faults of the
+// cannot be written, the reader's choice of decoding beside the parser, the formats'
+// smallest sizes, the platform file) and faults of the
 // machine (outputs the user may not write, taken temporary names, a full quota, short
 // reads and writes, file watchers, a read error). A full disk is tried through the
 // command line, where the program's handling of a size limit takes part.
@@ -22,7 +22,6 @@
 #include "output/safe_output_file.h"
 #include "output/temporary_file.h"
 #include "platform/files.h"
-#include "read/base64_decoder.h"
 #include "read/xml_pass.h"
 #include "terminal.h"
 #include "test_support.h"
@@ -162,9 +161,7 @@ TEST(MachineFaults, TakenTemporaryNamesFullQuotasAndShortReadsAndWritesAreMetRig
   WriteFile(folder / "s.XMLdig",
             DocumentXml("3", "300", EncodeBase64(std::vector<std::uint8_t>(900, 200))));
   for (const Format format : {Format::kTable, Format::kCsv}) {
-    ConversionRequest request;
-    request.pathText = Text(folder / "s.XMLdig");
-    request.format = format;
+    const ConversionRequest request = RequestFor(folder / "s.XMLdig", format);
     FakeProgress progress;
     const std::string whole = ConversionOutcome(request, progress);
     largestTransfer = 7;
@@ -194,59 +191,6 @@ TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
   }
 }
 
-// The bytes as "1 2 3", or the fault; text fed whole, or one character at a time.
-std::string Decoded(const std::string& text, bool byCharacter) {
-  ByteBuffer bytes;
-  Base64Decoder decoder(bytes, BestBase64Kernel());
-  for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
-    n = byCharacter ? 1 : text.size();
-    while (at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) ++n;
-    decoder.Feed(std::string_view(text).substr(at, n));
-  }
-  decoder.Finish();
-  std::string shown = decoder.Error();
-  for (const std::uint8_t byte : bytes.bytes())
-    shown += decoder.Failed() ? "" : std::to_string(byte) + " ";
-  return shown;
-}
-
-TEST(Base64Decoder, DecodesOrNamesTheFirstFaultAndItsOffset) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"AQID", "1 2 3 "},
-      {" A Q\r\nI\tD \n", "1 2 3 "},
-      {"AQ= =\r\n", "1 "},
-      {"AQI", "1 2 "},
-      {"AQIDBA", "1 2 3 4 "},
-      {"AQ$D", "invalid Base64 character '$' at offset 2"},
-      {"AQID\nAQ*D", "invalid Base64 character '*' at offset 7"},
-      {"AQ\x01", "invalid Base64 character 0x01 at offset 2"},
-      {"AQ\x7F", "invalid Base64 character 0x7F at offset 2"},
-      {"AQ\x80", "invalid Base64 character (non-ASCII) at offset 2"},
-      {"AQ\xC3", "invalid Base64 character (non-ASCII) at offset 2"},
-      {"AQ\xC3Q", "invalid Base64 character (non-ASCII) at offset 2"},
-      {"AQ\xE0\xA4\x85", "invalid Base64 character U+0905 at offset 2"},
-      {"AQ\xC3\xA9", "invalid Base64 character U+00E9 at offset 2"},
-      {"AQ\xF0\x9F\x98\x80", "invalid Base64 character U+1F600 at offset 2"},
-      {"A===", "padding '=' in the wrong place at offset 1"},
-      {"AQ=D", "padding '=' expected, found 'D' at offset 3"},
-      {"AQ==AQID", "Base64 data continues after its padding with 'A' at offset 4"},
-      {"AQI=A", "Base64 data continues after its padding with 'A' at offset 4"},
-      {"AQ=", "padding '=' expected at the end at offset 3"},
-      {"AQIDA", "incomplete Base64 group at the end at offset 5"},
-  };
-  for (const auto& [text, expected] : cases) {
-    EXPECT_EQ(Decoded(text, false), expected) << text;
-    EXPECT_EQ(Decoded(text, true), expected) << text;
-  }
-}
-
-// Takes the data of a document, and goes on reading to its end.
-struct DroppingClient : ReaderClient, DataSink {
-  DataSink& DataBegins(const DocumentValues&) override { return *this; }
-  bool KeepReading(std::uint64_t, std::uint64_t) override { return true; }
-  void Take(std::span<const std::uint8_t>) override {}
-};
-
 TEST(XmlPass, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
   const std::string body = Root(Data(std::string(64, 'A')));
   auto wide = [](const std::string& text) {  // UTF-16LE
@@ -266,7 +210,7 @@ TEST(XmlPass, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
     WriteFile(folder / "doc.XMLdig", document);
     for (const std::size_t largest : {16, 1}) {  // the first bytes in one block, or one a block
       CutSource source(OpenDocumentFile(Text(folder / "doc.XMLdig")).source, largest, 1, true);
-      DroppingClient client;
+      Recorder client;
       XmlPass pass(source, client, true, BestBase64Kernel());
       EXPECT_TRUE(pass.Run().end == DocumentRead::End::kRead &&
                   pass.DecodedBesideParser() == beside)

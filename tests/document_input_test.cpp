@@ -1,13 +1,18 @@
 // A document's bytes that fail or keep a reader waiting: a failed read ends the
-// conversion with its cause and place, and a wait for a writer can always be stopped.
+// conversion with its cause and place, a wait for a writer can always be stopped, and a
+// file read ahead on a thread of its own ends as it does read on the caller's thread.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <future>
-#include <random>
 #include <thread>
+#include <tuple>
 
+#include "output/block_writer.h"
+#include "read/read_ahead.h"
+#include "read/xml_pass.h"
 #include "test_support.h"
 
 #ifdef __unix__
@@ -19,37 +24,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file whose first reading fails once `failAt` bytes have been read; read again,
-// it reads whole, as after a passing fault of a disk or a network.
-struct FailingOnce : BlockSource {
-  FailingOnce(std::unique_ptr<BlockSource> source, std::uint64_t failAt)
-      : source(std::move(source)), failAt(failAt) {}
-  Block Read(std::span<char> buffer) override {
-    if (failing && read == failAt) throw DocumentUnreadable("cannot read: it broke");
-    const auto most =
-        failing ? std::min<std::uint64_t>(buffer.size(), failAt - read) : buffer.size();
-    const Block block = source->Read(buffer.first(static_cast<std::size_t>(most)));
-    read += block.size;
-    return block;
-  }
-  std::uint64_t Size() const override { return source->Size(); }
-  bool Rereadable() const override { return true; }
-  bool Rewind() override {
-    failing = false;
-    return source->Rewind();
-  }
-  std::optional<FileIdentity> Identity() const override { return source->Identity(); }
-  std::unique_ptr<BlockSource> source;
-  std::uint64_t failAt, read = 0;
-  bool failing = true;
-};
-
 TEST(ReadFaults, AFailedReadIsFinalWhereverItComes) {
   TempFolder folder;
-  std::vector<std::uint8_t> noise(3'000'000);
-  std::mt19937 random(5);
-  for (auto& byte : noise) byte = static_cast<std::uint8_t>(random() & 1);
-  const std::string document = DocumentXml("3", "1000000", EncodeBase64(noise));
+  const std::string document =
+      DocumentXml("3", "1000000", EncodeBase64(RandomBytes(3'000'000, 5, 1)));
   WriteFile(folder / "run.XMLdig", document);
   // Before the data, amid it (decoded beside the parser), and at its very end.
   for (const std::uint64_t failAt :
@@ -61,14 +39,12 @@ TEST(ReadFaults, AFailedReadIsFinalWhereverItComes) {
       ConversionEnvironment environment;
       environment.openDocument = [failAt](std::string_view path) {
         OpenedDocument opened = OpenDocumentFile(path);
-        opened.source = std::make_unique<FailingOnce>(std::move(opened.source), failAt);
+        opened.source = std::make_unique<FailingSource>(std::move(opened.source), failAt, true);
         return opened;
       };
-      ConversionRequest request;
-      request.pathText = Text(folder / "run.XMLdig");
-      request.format = format;
       FakeProgress progress;
-      const std::string outcome = ConversionOutcome(request, progress, environment);
+      const std::string outcome =
+          ConversionOutcome(RequestFor(folder / "run.XMLdig", format), progress, environment);
       EXPECT_EQ(outcome.substr(0, 100), "Error: cannot read: it broke");
       EXPECT_EQ(ReadFile(folder / output), "earlier");
       fs::remove(folder / output);
@@ -89,13 +65,11 @@ TEST(ReadFaults, AFifoWithoutAWriterCanBeStoppedAndOneWithAWriterIsRead) {
     SCOPED_TRACE(writer ? "with a writer" : "without");
     const auto start = std::chrono::steady_clock::now();
     auto conversion = std::async(std::launch::async, [&] {
-      ConversionRequest request;
-      request.pathText = Text(fifo);
       FakeProgress progress;
       progress.onBlock = [&](std::uint64_t) {
         return writer || std::chrono::steady_clock::now() - start < 300ms;
       };
-      return ConversionOutcome(request, progress);
+      return ConversionOutcome(RequestFor(fifo), progress);
     });
     if (writer) {
       std::this_thread::sleep_for(400ms);
@@ -108,6 +82,67 @@ TEST(ReadFaults, AFifoWithoutAWriterCanBeStoppedAndOneWithAWriterIsRead) {
     EXPECT_EQ(conversion.get(), writer ? "table 1,0,\r\n" : "cancelled");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
   }
+}
+#endif
+
+TEST(ReadAhead, EndsAsAReadOnTheCallersThreadWithAFaultAfterTheBytesBeforeIt) {
+  const std::string data = EncodeBase64(std::vector<std::uint8_t>(300, 'd'));
+  // In the second, a comment longer than two blocks grows the blocks read for expat.
+  const std::string documents[] = {
+      DocumentXml("1", "2400", data),
+      Root("<!--" + std::string(3 << 20, 'c') + "-->" + Header("1", "2400") + Data(data))};
+  // The document, the largest read (0: whole reads), the bytes read before the fault.
+  const std::tuple<int, std::size_t, std::size_t> cases[] = {
+      {0, 0, SIZE_MAX}, {0, 1, SIZE_MAX}, {0, 7, SIZE_MAX}, {0, 0, 0},
+      {0, 1, 1},        {0, 7, 60},       {0, 1, 300},      {0, 0, 300},
+      {1, 0, SIZE_MAX}, {1, 0, 3 << 20},  {1, 0, 5 << 19},  {1, 0, (3 << 20) + 200}};
+  TempFolder folder;
+  for (const auto& [document, largestRead, failAt] : cases) {
+    WriteFile(folder / "doc.XMLdig", documents[document]);
+    std::string outcomes[2];
+    for (const bool ahead : {false, true}) {
+      std::unique_ptr<BlockSource> file = OpenDocumentFile(Text(folder / "doc.XMLdig")).source;
+      if (largestRead != 0)
+        file = std::make_unique<CutSource>(std::move(file), largestRead, 3, true);
+      FailingSource source(std::move(file), failAt, ahead);  // read ahead when rereadable
+      Recorder recorder;
+      XmlPass pass(source, recorder, true, BestBase64Kernel());
+      const DocumentRead read = pass.Run();
+      outcomes[ahead] =
+          recorder.seen + "| " + read.loadFailure + " at " + std::to_string(pass.BytesRead());
+    }
+    EXPECT_EQ(outcomes[1], outcomes[0]) << document << " " << largestRead << " " << failAt;
+    EXPECT_EQ(outcomes[1].find("it broke") != std::string::npos, failAt != SIZE_MAX);
+  }
+}
+
+#ifndef _WIN32
+// Where a helper thread reads or writes, the signals it blocks.
+struct SignalsSeen : BlockSource, OutputTarget {
+  Block Read(std::span<char>) override {
+    seen = BlockedSignals();
+    return {0, true};
+  }
+  std::uint64_t Size() const override { return 0; }
+  bool Rereadable() const override { return true; }
+  bool Rewind() override { return false; }
+  std::optional<FileIdentity> Identity() const override { return std::nullopt; }
+  void Reserve(std::uint64_t) override {}
+  void Write(const char*, std::size_t) override { seen = BlockedSignals(); }
+  bool Commit(const std::function<bool()>&) override { return false; }
+  void Discard() noexcept override {}
+  std::string seen;
+};
+
+TEST(HelperThreads, LeaveTheStopSignalsToTheThreadThatConverts) {
+  ASSERT_EQ(BlockedSignals(), "00000");
+  SignalsSeen source, target;
+  ReadAhead(source, 16).Take();
+  BlockWriter writer(target, 16);
+  writer.Hand(1);
+  writer.Drain();
+  EXPECT_EQ(source.seen + " " + target.seen, "11100 11100");
+  EXPECT_EQ(BlockedSignals(), "00000");
 }
 #endif
 

@@ -1,3 +1,6 @@
+// The window: its captions, conversions with their messages and progress, the path
+// from the dialog, drops and the command line, where messages sit, and stopping a
+// conversion that waits for data.
 #include "main_window.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +8,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListView>
@@ -18,8 +22,13 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
+#include <atomic>
 #include <chrono>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "message_presenter.h"
 #include "path_box.h"
@@ -52,25 +61,41 @@ struct FakeDialog : FileDialog {
   QString name;
 };
 
-// A document read slowly, a block of at most 64 KiB every 20 ms, so that a conversion
-// lasts long enough to show its progress.
-struct SlowSource : CutSource {
-  using CutSource::CutSource;
-  Block Read(std::span<char> buffer) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return CutSource::Read(buffer);
+// A pipe whose writer has stalled: every 50 ms a read returns no bytes, for ever.
+struct SilentSource : BlockSource {
+  Block Read(std::span<char>) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return {};
   }
+  std::uint64_t Size() const override { return 0; }
+  bool Rereadable() const override { return false; }
+  bool Rewind() override { return false; }
+  std::optional<FileIdentity> Identity() const override { return std::nullopt; }
 };
 
-ConversionEnvironment Slowly() {
+// Opens a silent source, telling `stopSignalsBlocked` whether the opening thread blocks them.
+ConversionEnvironment Silently(std::atomic<bool>& stopSignalsBlocked) {
   ConversionEnvironment environment;
-  environment.openDocument = [](std::string_view pathText) {
-    OpenedDocument opened = OpenDocumentFile(pathText);
-    if (opened.source)
-      opened.source = std::make_unique<SlowSource>(std::move(opened.source), 65536, 1, true);
-    return opened;
+  environment.openDocument = [&stopSignalsBlocked](std::string_view) {
+#ifdef _WIN32
+    stopSignalsBlocked = true;
+#else  // so that the window's thread gets them
+    stopSignalsBlocked = BlockedSignals().starts_with("111");
+#endif
+    return OpenedDocument{std::make_unique<SilentSource>(), {}};
   };
   return environment;
+}
+
+// Processes events until `done` holds or `milliseconds` have passed.
+template <typename Condition>
+void Await(Condition done, int milliseconds) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < milliseconds) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(5);
+  }
 }
 
 struct Window {
@@ -90,10 +115,7 @@ struct Window {
   void Convert() {
     Button("Command1")->click();
     QCoreApplication::processEvents();
-    for (int i = 0; i < 1000 && !window.isEnabled(); ++i) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-      QThread::msleep(5);
-    }
+    Await([this] { return window.isEnabled(); }, 15000);
   }
 };
 
@@ -137,7 +159,8 @@ TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
   for (const char* how : {"ends", "Escape", "close"}) {
     SCOPED_TRACE(how);
     WriteFile(folder / "long.txt", "earlier");
-    Window w(Slowly());
+    // A block of at most 64 KiB every 20 ms: long enough to show the progress.
+    Window w(EnvironmentFor(Way::kInPieces, 65536, 1, std::chrono::milliseconds(20)));
     QStringList titles;
     QObject::connect(&w.window, &QWidget::windowTitleChanged, [&](const QString& title) {
       titles << title;
@@ -247,6 +270,57 @@ TEST(MainWindow, DialogListsDocumentsMessagesSitOnTheWindowAndThePictureFillsIts
   const QWidget* picture = w.window.findChild<QLabel*>("Image1");
   EXPECT_TRUE(picture->geometry().contains(QRect(0, 0, 20, w.window.height())));
   EXPECT_LT(picture->geometry().right(), w.Button("Command1")->geometry().left());
+}
+
+// A conversion waiting on a document that sends nothing, a stalled pipe or a FIFO
+// without a writer, shows no progress; Escape, closing the window or destroying it
+// ends it within a second, and nothing is written. Its thread leaves the stop
+// signals to the window's.
+TEST(MainWindow, EscapeClosingOrDestroyingEndsAConversionWaitingForDataWithinASecond) {
+  std::atomic<bool> stopSignalsBlocked = false;
+  std::vector<std::pair<const char*, ConversionEnvironment>> sources = {
+      {"pipe", Silently(stopSignalsBlocked)}};
+#ifndef _WIN32
+  sources.emplace_back("FIFO", ConversionEnvironment{});
+#endif
+  for (const auto& [source, environment] : sources) {
+    for (const char* how : {"Escape", "close", "destroy"}) {
+      SCOPED_TRACE(std::string(source) + ", " + how);
+      TempFolder folder;
+      const bool fifo = source[0] == 'F';
+#ifndef _WIN32
+      if (fifo) {
+        ASSERT_EQ(mkfifo((folder / "run1.XMLdig").c_str(), 0600), 0);
+      }
+#endif
+      QStringList messages;
+      auto window = std::make_unique<MainWindow>(nullptr, std::make_unique<FakeMessages>(messages),
+                                                 environment);
+      window->show();
+      window->findChild<PathBox*>("Text1")->setPlainText(
+          QString::fromStdString(Text(folder / "run1.XMLdig")));
+      window->findChild<QPushButton*>("Command1")->click();
+      Await([] { return false; }, 600);  // past the half second after which progress shows
+      EXPECT_FALSE(window->isEnabled());
+      EXPECT_EQ(window->windowTitle().toStdString(), "Sorrelin");  // the size is not known
+      QElapsedTimer stopping;
+      stopping.start();
+      if (how[0] == 'E') QTest::keyClick(window.get(), Qt::Key_Escape);
+      if (how[0] == 'c') window->close();
+      if (how[0] == 'd') window.reset();
+      Await([&] { return !window || (how[0] == 'c' ? !window->isVisible() : window->isEnabled()); },
+            5000);
+      EXPECT_LT(stopping.elapsed(), 1000);
+      EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+      EXPECT_TRUE(messages.isEmpty());
+      if (window) {
+        EXPECT_EQ(window->isVisible(), how[0] != 'c');
+      }
+      EXPECT_EQ(folder.Entries(),
+                fifo ? std::vector<std::string>{"run1.XMLdig"} : std::vector<std::string>{});
+    }
+  }
+  EXPECT_TRUE(stopSignalsBlocked);
 }
 
 }  // namespace

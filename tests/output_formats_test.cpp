@@ -1,5 +1,7 @@
 // The csv, vcd and npy outputs read back by the tools made for them (Python's csv
-// module, NumPy, sigrok-cli, GTKWave's vcd2fst and fst2vcd), and small ones exactly.
+// module, NumPy, sigrok-cli, GTKWave's vcd2fst and fst2vcd); exactly, a small npy, a
+// dump's header and its date, and the failures of the values kept on disk (the spill
+// fuzzer compares small csv and vcd outputs byte for byte).
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -67,16 +69,6 @@ std::string DumpedValues(const std::string& dump) {
   std::string text;
   for (const auto& [id, name] : wires) text += name + values[id] + '\n';
   return text;
-}
-
-ConversionRequest RequestFor(const fs::path& document, Format format, const Selection& selection,
-                             std::optional<double> rate) {
-  ConversionRequest request;
-  request.pathText = Text(document);
-  request.format = format;
-  request.selection = selection;
-  request.sampleRate = rate;
-  return request;
 }
 
 struct ReadBackCase {
@@ -206,23 +198,12 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
                                             0, 0,   0,   0, 0, 0, 0, 0,   0, 1,  //
                                             5, 200, 200, 0, 3, 3, 3, 255, 1, 0,  //
                                             1, 1,   1,   1, 1, 1, 1, 1,   1, 1};
-  const std::string head = "table $version Sorrelin " SORRELIN_VERSION
-                           " $end\n$comment Converted from \"a \\x24end.XMLdig\": ";
-  const std::string vars =
-      " $end\n$scope module sorrelin $end\n$var wire 1 ! line1 $end\n$var wire ";
-  const std::string definitions = " $end\n$upscope $end\n$enddefinitions $end\n#0\n";
-  const std::string vcd =
-      head +
-      "3 of 4 lines, 5 of 10 samples from sample 2, 3000000 samples per second"
-      " $end\n$timescale 100 ns" +
-      vars + "8 \" line3 $end\n$var wire 1 # line4" + definitions +
-      "$dumpvars\n0!\nb11001000 \"\n1#\n$end\n#3\n1!\n#7\nb0 \"\n#10\n0!\nb11 \"\n#17\n";
-  const std::string emptyVcd = head +
-                               "2 of 2 lines, 0 of 0 samples from sample 1, sample rate unknown:"
-                               " a tick is a sample $end\n$timescale 1 s" +
-                               vars + "1 \" line2" + definitions;
-  const std::string csv =
-      "table sample,time_s,line1,line3\r\n8,0.007,0,255\r\n9,0.008,1,1\r\n10,0.009,1,0\r\n";
+  const std::string emptyVcd =
+      "table $version Sorrelin " SORRELIN_VERSION
+      " $end\n$comment Converted from \"a \\x24end.XMLdig\": 2 of 2 lines, 0 of 0 samples from "
+      "sample 1, sample rate unknown: a tick is a sample $end\n$timescale 1 s $end\n$scope module "
+      "sorrelin $end\n$var wire 1 ! line1 $end\n$var wire 1 \" line2 $end\n$upscope $end\n"
+      "$enddefinitions $end\n#0\n";
   const std::string full = "error 1009: not enough free space in \"" + Text(folder.path()) +
                            "\" for the 4 x 10 values kept while converting";
   const std::string notMade = "error 1010: cannot make a temporary file in \"" +
@@ -232,9 +213,7 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
                           "{'descr': '|u1', 'fortran_order': False, 'shape': (2, 3), }" +
                           std::string(58, ' ') + "\n" + std::string("\0\0\0\3\3\3", 6);
   const ExactCase cases[] = {
-      {Format::kVcd, 10, vcd, {{{1, 1}, {3, 4}}, 2, 6}, 3e6},
       {Format::kVcd, 0, emptyVcd},
-      {Format::kCsv, 10, csv, {{{1, 1}, {3, 3}}, 8, {}}, 1000},
       {Format::kNpy, 10, npy, {{{2, 3}}, 5, 7}},
       {Format::kCsv, 10, full, {}, {}, ExactCase::Spill::kOnFullDisk},
       {Format::kVcd, 10, notMade, {}, {}, ExactCase::Spill::kNotMade},

@@ -5,11 +5,18 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 #include "failure_text.h"
 #include "output/output_path.h"
 #include "output/temporary_file.h"
 #include "platform/files.h"
+#include "read/base64_decoder.h"
+
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
 
 namespace sorrelin::testing {
 
@@ -86,13 +93,75 @@ std::string ReadFile(const fs::path& path) {
 
 std::string Text(const fs::path& path) { return PathToText(path); }
 
+std::string Base64Decoded(Base64Kernel kernel, std::string_view text, int way, std::size_t largest,
+                          std::uint32_t seed) {
+  ByteBuffer bytes;
+  Base64Decoder decoder(bytes, kernel);
+  for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
+    if (way == 2) at += decoder.FeedRun(text.substr(at));
+    seed = seed * 1103515245 + 12345;
+    n = std::min<std::size_t>(way == 0   ? text.size()
+                              : way == 1 ? 1 + (seed >> 16) % largest
+                                         : 1,
+                              text.size() - at);
+    while (at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) ++n;
+    decoder.Feed(text.substr(at, n));
+  }
+  decoder.Finish();
+  const std::string_view out(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return decoder.Failed() ? "fault " + decoder.Error() : std::string(out);
+}
+
+std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed, unsigned largest) {
+  std::mt19937 random(seed);
+  std::vector<std::uint8_t> bytes(size);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random() % (largest + 1));
+  return bytes;
+}
+
+#ifndef _WIN32
+std::string BlockedSignals() {
+  sigset_t blocked;
+  pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
+  std::string seen;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
+    seen += sigismember(&blocked, signal) ? '1' : '0';
+  return seen;
+}
+#endif
+
+ConversionRequest RequestFor(const fs::path& document, Format format, const Selection& selection,
+                             std::optional<double> rate) {
+  ConversionRequest request;
+  request.pathText = Text(document);
+  request.format = format;
+  request.selection = selection;
+  request.sampleRate = rate;
+  return request;
+}
+
+BlockSource::Block FailingSource::Read(std::span<char> buffer) {
+  if (failing_ && read_ == failAt_) throw DocumentUnreadable("cannot read: it broke");
+  const auto most =
+      failing_ ? std::min<std::uint64_t>(buffer.size(), failAt_ - read_) : buffer.size();
+  const Block block = source_->Read(buffer.first(static_cast<std::size_t>(most)));
+  read_ += block.size;
+  return block;
+}
+
+bool FailingSource::Rewind() {
+  failing_ = false;
+  return rereadable_ && source_->Rewind();
+}
+
 CutSource::CutSource(std::unique_ptr<BlockSource> source, std::size_t largest, std::uint32_t seed,
-                     bool rereadable)
+                     bool rereadable, std::chrono::milliseconds pause)
     : source_(std::move(source)),
       largest_(largest),
       seed_(seed),
       state_(seed),
-      rereadable_(rereadable) {}
+      rereadable_(rereadable),
+      pause_(pause) {}
 
 bool CutSource::Rewind() {
   state_ = seed_;
@@ -100,18 +169,20 @@ bool CutSource::Rewind() {
 }
 
 BlockSource::Block CutSource::Read(std::span<char> buffer) {
+  std::this_thread::sleep_for(pause_);
   state_ = state_ * 1103515245 + 12345;
   return source_->Read(buffer.first(std::min(buffer.size(), 1 + (state_ >> 8) % largest_)));
 }
 
-ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed) {
+ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed,
+                                     std::chrono::milliseconds pause) {
   ConversionEnvironment environment;
   if (way == Way::kUsual) return environment;
   environment.openDocument = [=](std::string_view pathText) {
     OpenedDocument opened = OpenDocumentFile(pathText);
     if (opened.source) {
       opened.source = std::make_unique<CutSource>(std::move(opened.source), largestBlock, seed,
-                                                  way == Way::kInPieces);
+                                                  way == Way::kInPieces, pause);
     }
     return opened;
   };

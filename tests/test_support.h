@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -11,6 +12,8 @@
 
 #include "conversion_command.h"
 #include "conversion_error.h"
+#include "data_sink.h"
+#include "read/base64_kernels.h"
 #include "read/block_source.h"
 
 namespace sorrelin::testing {
@@ -60,12 +63,62 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 std::string Text(const std::filesystem::path& path);
 
-// A document file read in blocks of pseudo-random sizes from 1 to `largest` bytes.
+// What `kernel` decodes from `text`, or "fault " and the fault: fed whole (way 0), in
+// pieces of pseudo-random sizes from 1 to `largest` bytes (1), as runs with the character
+// ending each fed alone (2), or a character at a time (3). Pieces keep UTF-8 characters
+// whole, as the XML parser hands them over.
+std::string Base64Decoded(Base64Kernel kernel, std::string_view text, int way,
+                          std::size_t largest = 74, std::uint32_t seed = 7);
+
+// `size` pseudo-random bytes from 0 to `largest`.
+std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed, unsigned largest = 255);
+
+#ifndef _WIN32
+// Which of SIGINT, SIGTERM, SIGHUP, SIGPIPE and SIGXFSZ the calling thread blocks, as
+// five 0s and 1s.
+std::string BlockedSignals();
+#endif
+
+// A request to convert `document`.
+ConversionRequest RequestFor(const std::filesystem::path& document, Format format = Format::kTable,
+                             const Selection& selection = {}, std::optional<double> rate = {});
+
+// A document whose first reading fails once `failAt` bytes have been read; read again
+// (when `rereadable`), it reads whole, as after a passing fault of a disk or a network.
+class FailingSource : public BlockSource {
+ public:
+  FailingSource(std::unique_ptr<BlockSource> source, std::uint64_t failAt, bool rereadable)
+      : source_(std::move(source)), failAt_(failAt), rereadable_(rereadable) {}
+  Block Read(std::span<char> buffer) override;
+  std::uint64_t Size() const override { return source_->Size(); }
+  bool Rereadable() const override { return rereadable_; }
+  bool Rewind() override;
+  std::optional<FileIdentity> Identity() const override { return source_->Identity(); }
+
+ private:
+  std::unique_ptr<BlockSource> source_;
+  std::uint64_t failAt_, read_ = 0;
+  bool rereadable_, failing_ = true;
+};
+
+// The bytes read at each block and the data decoded, of a document read to its end.
+struct Recorder : ReaderClient, DataSink {
+  DataSink& DataBegins(const DocumentValues&) override { return *this; }
+  bool KeepReading(std::uint64_t read, std::uint64_t) override {
+    seen += std::to_string(read) + " ";
+    return true;
+  }
+  void Take(std::span<const std::uint8_t> data) override { seen.append(data.begin(), data.end()); }
+  std::string seen;
+};
+
+// A document file read in blocks of pseudo-random sizes from 1 to `largest` bytes, each
+// after a `pause`.
 // Not `rereadable`, every byte goes through the XML parser, as for a pipe.
 class CutSource : public BlockSource {
  public:
   CutSource(std::unique_ptr<BlockSource> source, std::size_t largest, std::uint32_t seed,
-            bool rereadable);
+            bool rereadable, std::chrono::milliseconds pause = {});
   Block Read(std::span<char> buffer) override;
   std::uint64_t Size() const override { return source_->Size(); }
   bool Rereadable() const override { return rereadable_ && source_->Rereadable(); }
@@ -80,6 +133,7 @@ class CutSource : public BlockSource {
   std::uint32_t seed_;
   std::uint32_t state_;
   bool rereadable_;
+  std::chrono::milliseconds pause_;
 };
 
 // Ways of converting that must end alike.
@@ -88,7 +142,8 @@ enum class Way {
   kInPieces,  // read blocks of a few bytes
   kPlainly,   // every byte through the parser, the temporary file named
 };
-ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed = 11);
+ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed = 11,
+                                     std::chrono::milliseconds pause = {});
 
 // Progress that asks `onBlock`, when set, whether to go on, with the bytes read so far.
 struct FakeProgress : ConversionProgress {
