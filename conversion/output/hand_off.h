@@ -13,7 +13,8 @@ namespace sorrelin {
 // Two blocks passed between a producer, which fills them, and a consumer, which takes
 // them, in turn; one of the two may be a thread of its own, started by Start. The
 // thread's waits end once it is asked to stop, as the destructor does before joining
-// it. What the thread raises is its fault: the other side sees it after the blocks
+// it. The stop wakes them through the hand-off's own condition variable, not a stop
+// callback: MinGW's libstdc++ can miss the wake-up that a callback's removal waits for. What the thread raises is its fault: the other side sees it after the blocks
 // passed before it (a consumer when none is left, a producer at once), and the thread
 // ends. Without a thread, both sides run on the caller's thread, each wait already met.
 template <typename Block>
@@ -22,6 +23,12 @@ class HandOff {
   HandOff(Block first, Block second) : blocks_{std::move(first), std::move(second)} {}
   HandOff(const HandOff&) = delete;
   HandOff& operator=(const HandOff&) = delete;
+  ~HandOff() {
+    if (!thread_.joinable()) return;
+    thread_.request_stop();
+    { std::lock_guard lock(mutex_); }  // a waiter either saw the stop or is asleep now
+    changed_.notify_all();
+  }
 
   // Runs `body(std::stop_token)` on a thread of its own; false where none can be started.
   template <typename Body>
@@ -42,10 +49,10 @@ class HandOff {
   bool Threaded() const noexcept { return thread_.joinable(); }
 
   // The producer: the block to fill, once the consumer has given it back or failed;
-  // null once `stop` is asked, even with a block free.
+  // null once `stop` (the thread's own) is asked, even with a block free.
   Block* ToFill(std::stop_token stop = {}) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, stop, [this] { return passed_ < 2 || fault_; });
+    changed_.wait(lock, [&] { return passed_ < 2 || fault_ || stop.stop_requested(); });
     if (stop.stop_requested()) return nullptr;
     return &blocks_[filling_];
   }
@@ -69,7 +76,7 @@ class HandOff {
   // even with one passed. With none left, raises the producer's fault.
   Block* ToTake(std::stop_token stop = {}) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, stop, [this] { return passed_ > 0 || fault_; });
+    changed_.wait(lock, [&] { return passed_ > 0 || fault_ || stop.stop_requested(); });
     if (stop.stop_requested()) return nullptr;
     if (passed_ == 0) std::rethrow_exception(fault_);
     return &blocks_[taking_];
@@ -104,8 +111,8 @@ class HandOff {
   int passed_ = 0;   // passed and not yet given back
   std::exception_ptr fault_;
   std::mutex mutex_;
-  std::condition_variable_any changed_;
-  std::jthread thread_;  // last: asked to stop and joined before the rest goes
+  std::condition_variable changed_;
+  std::jthread thread_;  // last: joined before the rest goes
 };
 
 }  // namespace sorrelin
