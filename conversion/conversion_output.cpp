@@ -31,9 +31,13 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
     return;
   }
   stream_ = std::make_unique<OutputStream>(diskFull_ ? nullptr : target_.get());
-  const FormatSettings settings{request.sampleRate,
-                                PathToText(PathFromText(request.pathText).filename()),
-                                ScratchFolderOf(request), temporaryFiles};
+  FormatSettings settings;
+  settings.sampleRate = request.sampleRate;
+  settings.changes = request.changes;
+  settings.vectors = request.vectors;
+  settings.documentName = PathToText(PathFromText(request.pathText).filename());
+  settings.spillFolder = ScratchFolderOf(request);
+  settings.temporaryFiles = temporaryFiles;
   format_ = MakeOutputFormat(request.format, plan_, *stream_, settings);
   if (target_ && !diskFull_) {
     try {

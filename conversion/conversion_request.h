@@ -31,6 +31,8 @@ struct ConversionRequest {
   Format format = Format::kTable;
   Selection selection;
   std::optional<double> sampleRate;  // samples per second
+  bool changes = false;              // the format's options, where it has them
+  bool vectors = false;
   OutputPlace output;
   // The other documents of the same run: like the document converted, no output may
   // replace them.

@@ -47,6 +47,8 @@ struct FormatSettings {
   std::string documentName;           // the source document's file name, for headers
   std::filesystem::path spillFolder;  // where a format that transposes keeps the values
   TemporaryFileFactory temporaryFiles;
+  bool changes = false;  // rows only where a chosen line changes (CSV)
+  bool vectors = false;  // a line of other values than 0 and 1 as one 8-bit wire (VCD)
 };
 
 // The output file's extension: ".txt", ".csv", ".vcd" or ".npy".
