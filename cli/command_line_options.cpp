@@ -35,44 +35,35 @@ constexpr const char* kFooter =
     "  1  at least one document failed, or standard output could not be written\n"
     "  2  the command line is wrong (for example, no PATH given)";
 
-// "a, b, c or d".
-std::string Listed(const std::vector<std::string>& items) {
+// "a, b, c or d" (or "and").
+std::string Listed(const std::vector<std::string>& items, std::string_view last = "or") {
   std::string list;
   for (std::size_t i = 0; i < items.size(); ++i) {
-    list += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + items[i];
+    list += (i == 0 ? "" : i + 1 == items.size() ? " " + std::string(last) + " " : ", ") + items[i];
   }
   return list;
 }
 
-// What each format makes, for the help.
-std::string_view Purpose(Format format) {
-  switch (format) {
-    case Format::kTable:
-      return "a row per line";
-    case Format::kCsv:
-      return "a row per sample, a column per line";
-    case Format::kVcd:
-      return "for waveform viewers";
-    case Format::kNpy:
-      return "a NumPy array, lines x samples";
-  }
-  return {};
-}
-
-// The formats' names.
-std::vector<std::string> AllFormatNames() {
+// The names of the formats for which `takes` holds.
+template <typename Predicate>
+std::vector<std::string> FormatNames(Predicate takes) {
   std::vector<std::string> names;
-  for (const Format format : AllFormats()) names.emplace_back(NameOf(format));
+  for (const FormatModule* format : AllFormats()) {
+    if (takes(*format)) names.emplace_back(format->name);
+  }
   return names;
+}
+std::vector<std::string> FormatNamesTaking(bool FormatOptions::*option) {
+  return FormatNames([option](const FormatModule& format) { return format.options.*option; });
 }
 
 // The formats and what each makes, the default marked.
-std::string FormatHelp(Format byDefault) {
+std::string FormatHelp() {
   std::vector<std::string> formats;
-  for (const Format format : AllFormats()) {
-    formats.push_back(std::string(NameOf(format)) + " (" +
-                      (format == byDefault ? "the default: " : "") + std::string(Purpose(format)) +
-                      ")");
+  for (const FormatModule* format : AllFormats()) {
+    formats.push_back(std::string(format->name) + " (" +
+                      (format == &DefaultFormat() ? "the default: " : "") +
+                      std::string(format->description) + ")");
   }
   return Listed(formats);
 }
@@ -94,11 +85,20 @@ std::string Conflict(const CommandLineOptions& options) {
       !options.info) {
     return "PATH - (standard input) needs --output";
   }
-  if (options.output.kind == OutputPlace::Kind::kStandardOutput && options.format == Format::kNpy) {
-    return "npy cannot go to standard output";
+  const FormatModule& format = *options.format;
+  if (options.output.kind == OutputPlace::Kind::kStandardOutput && !format.toStandardOutput) {
+    return std::string(format.name) + " cannot go to standard output";
   }
-  if (options.sampleRate && (options.format == Format::kTable || options.format == Format::kNpy)) {
-    return "--sample-rate is for csv and vcd only";
+  const std::pair<bool, bool FormatOptions::*> taken[] = {
+      {options.sampleRate.has_value(), &FormatOptions::rate},
+      {options.changes, &FormatOptions::changes},
+      {options.vectors, &FormatOptions::vectors}};
+  const char* const optionNames[] = {"--sample-rate", "--changes", "--vectors"};
+  for (std::size_t i = 0; i < std::size(taken); ++i) {
+    if (taken[i].first && !(format.options.*taken[i].second)) {
+      return std::string(optionNames[i]) + " is for " +
+             Listed(FormatNamesTaking(taken[i].second), "and") + " only";
+    }
   }
   return {};
 }
@@ -110,16 +110,18 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   app.formatter(HelpLayout());
   app.footer(kFooter);
   CommandLineOptions options;
-  std::string format(NameOf(options.format));
-  app.add_option("-f,--format", format, FormatHelp(options.format))
+  std::string format(options.format->name);
+  app.add_option("-f,--format", format, FormatHelp())
       ->type_name("FORMAT")
       ->transform([](std::string name) {
         for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return name;
       })
       ->check([](const std::string& name) {
-        return FormatNamed(name) ? std::string()
-                                 : "not a format: " + name + " (" + Listed(AllFormatNames()) + ")";
+        return FormatNamed(name)
+                   ? std::string()
+                   : "not a format: " + name + " (" +
+                         Listed(FormatNames([](const FormatModule&) { return true; })) + ")";
       });
   std::string lines, samples, rate, output, folder;
   auto* lineOption = app.add_option("-l,--lines", lines, "only these lines, numbered from 1: 1,3-5")
@@ -128,17 +130,31 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
                                       "only these samples, numbered from 1; FIRST- to the end")
                            ->type_name("FIRST-LAST");
   auto* rateOption = app.add_option("-r,--sample-rate", rate,
-                                    "samples per second, for csv and vcd: 2500000, 2.5e6, 2.5M "
-                                    "or 2.5MHz (k, M, G), from 0.001 to 1e15")
+                                    "samples per second, for " +
+                                        Listed(FormatNamesTaking(&FormatOptions::rate), "and") +
+                                        ": 2500000, 2.5e6, 2.5M or 2.5MHz (k, M, G), from 0.001 "
+                                        "to 1e15")
                          ->type_name("RATE");
   auto* outputOption = app.add_option("-o,--output", output,
                                       "the output of the one PATH goes to FILE; - is standard "
-                                      "output (not for npy), written as it is made")
+                                      "output (not for " +
+                                          Listed(FormatNames([](const FormatModule& format) {
+                                            return !format.toStandardOutput;
+                                          })) +
+                                          "), written as it is made")
                            ->type_name("FILE");
   auto* folderOption =
       app.add_option("-d,--output-dir", folder, "outputs go to DIR, under their usual names")
           ->type_name("DIR")
           ->excludes(outputOption);
+  app.add_flag("--changes", options.changes,
+               "csv: a row at the first sample, at each change of a chosen line and at the last, "
+               "instead of a row per sample")
+      ->disable_flag_override();
+  app.add_flag("--vectors", options.vectors,
+               "vcd: a line of other values than 0 and 1 as one 8-bit wire, instead of 8 wires "
+               "of 1 bit (for viewers that show vectors)")
+      ->disable_flag_override();
   app.add_flag("-n,--no-clobber", options.noClobber,
                "skip a document whose output exists, or comes to exist before the new one is "
                "put in place")
@@ -178,7 +194,7 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   } catch (const BadOptionValue& error) {
     return {std::nullopt, UsageError(error.what())};
   }
-  options.format = *FormatNamed(format);
+  options.format = FormatNamed(format);
   if (*outputOption)
     options.output = {output == "-" ? OutputPlace::Kind::kStandardOutput : OutputPlace::Kind::kFile,
                       output};

@@ -10,9 +10,11 @@ namespace sorrelin {
 
 // What sorrelin-convert is asked to do.
 struct CommandLineOptions {
-  Format format = Format::kTable;
+  const FormatModule* format = &DefaultFormat();
   Selection selection;
   std::optional<double> sampleRate;
+  bool changes = false;
+  bool vectors = false;
   OutputPlace output;  // beside each document unless -o or --output-dir
   bool noClobber = false;
   bool sync = false;

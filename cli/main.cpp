@@ -97,7 +97,7 @@ bool Convert(const ConversionRequest& request, const CommandLineOptions& options
   if (options.info) {
     const ConversionFigures& figures = result.figures;
     std::cout << Shown(request.pathText) << ": " << figures.lines << " lines, " << figures.samples
-              << " samples, " << figures.dataBytes << " bytes of data; " << NameOf(request.format)
+              << " samples, " << figures.dataBytes << " bytes of data; " << request.format->name
               << " " << figures.outputBytes << " bytes\n";
   }
   return true;
@@ -123,6 +123,8 @@ int Run(int argc, char** argv) {
     request.format = options.format;
     request.selection = options.selection;
     request.sampleRate = options.sampleRate;
+    request.changes = options.changes;
+    request.vectors = options.vectors;
     request.output = options.output;
     request.otherDocuments = documents;
     request.writtenOutputs = written;

@@ -21,7 +21,7 @@ class Conversion : public ReaderClient {
       : request_(request),
         progress_(progress),
         environment_(environment),
-        spills_(Spills(request.format)) {}
+        spills_(request.format->spills) {}
 
   ConversionResult Run() {
     OpenedDocument opened = environment_.openDocument(request_.pathText);

@@ -11,7 +11,7 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
                                    std::optional<FileIdentity> document,
                                    const TemporaryFileFactory& temporaryFiles, Outcome& outcome,
                                    const std::function<bool()>& proceed)
-    : outcome_(outcome), noun_(request.format == Format::kTable ? "table" : "output") {
+    : outcome_(outcome), noun_(request.format->noun) {
   try {
     Open(request, document, temporaryFiles);
   } catch (const ConversionError& error) {
@@ -38,7 +38,7 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
   settings.documentName = PathToText(PathFromText(request.pathText).filename());
   settings.spillFolder = ScratchFolderOf(request);
   settings.temporaryFiles = temporaryFiles;
-  format_ = MakeOutputFormat(request.format, plan_, *stream_, settings);
+  format_ = request.format->make(plan_, *stream_, settings);
   if (target_ && !diskFull_) {
     try {
       target_->Reserve(format_->SmallestSize());
@@ -48,7 +48,7 @@ ConversionOutput::ConversionOutput(const ConversionRequest& request, const Docum
     }
   }
   router_ = std::make_unique<DataRouter>(plan_, *format_);
-  if (diskFull_ && Spills(request.format)) {  // its lines could be too many to count in time
+  if (diskFull_ && request.format->spills) {  // its lines could be too many to count in time
     leastSize_ = format_->SmallestSize();
     formatFailed_ = true;
     return;

@@ -6,7 +6,7 @@
 namespace sorrelin {
 
 std::string OutputPathOf(const ConversionRequest& request) {
-  const std::string_view extension = ExtensionOf(request.format);
+  const std::string_view extension = request.format->extension;
   switch (request.output.kind) {
     case OutputPlace::Kind::kFile:
       return request.output.path;

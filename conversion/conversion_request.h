@@ -6,7 +6,7 @@
 #include <string>
 
 #include "formats/data_plan.h"
-#include "formats/output_format.h"
+#include "formats/format_list.h"
 #include "output/output_file_rules.h"
 #include "platform/files.h"
 
@@ -28,7 +28,7 @@ struct OutputPlace {
 // One conversion: which document, and what is made of it where.
 struct ConversionRequest {
   std::string pathText;  // UTF-8, used exactly as given
-  Format format = Format::kTable;
+  const FormatModule* format = &DefaultFormat();
   Selection selection;
   std::optional<double> sampleRate;  // samples per second
   bool changes = false;              // the format's options, where it has them

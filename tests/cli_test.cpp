@@ -129,6 +129,8 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"--samples 0- x", 2, "sorrelin-convert: a sample must be a number from 1: \"0\"\n", tryHelp},
       {"--sample-rate 2.5MHz x", 2, "sorrelin-convert: --sample-rate is for csv and vcd only\n",
        tryHelp},
+      {"-f npy --changes x", 2, "sorrelin-convert: --changes is for csv only\n", tryHelp},
+      {"-f csv --vectors x", 2, "sorrelin-convert: --vectors is for vcd only\n", tryHelp},
       {"-", 2, "sorrelin-convert: PATH - (standard input) needs --output\n", tryHelp},
       {"-f npy -o - x", 2, "sorrelin-convert: npy cannot go to standard output\n", tryHelp},
       {"-o a b c", 2, "sorrelin-convert: --output takes one PATH only\n", tryHelp},
@@ -165,6 +167,7 @@ TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
   std::filesystem::create_directory(folder / "out");
   WriteFile(folder / "a.XMLdig", DocumentXml("3", "2", "AQIDBAUG"));  // 1 2 / 3 4 / 5 6
   WriteFile(folder / "a.txt", "earlier");
+  WriteFile(folder / "c.XMLdig", DocumentXml("2", "5", "AAABAQEBAQEBAQ=="));  // 0 0 1 1 1 / 1...
   WriteFile(folder / "g", DocumentXml("1", "1", "AQ=="));
   WriteFile(folder / "g.XMLdig", DocumentXml("1", "1", "Ag=="));
   fs::create_directories(folder / "b" / "b");
@@ -187,6 +190,8 @@ TEST(CommandLine, OptionsChooseWhatIsMadeAndWhereItGoes) {
   const std::vector<Case> cases = {
       {"-l 3,1 -s 2- -o - " + a, "2,\r\n6,\r\n", "", folder / "a.txt", "earlier"},
       {"-l 3,2-3,1 -o - " + a, "1,2,\r\n3,4,\r\n5,6,\r\n", "", folder / "a.txt", "earlier"},
+      {"-f csv --changes -s 2- -o - " + Arg(folder / "c.XMLdig"),
+       "sample,line1,line2\r\n2,0,1\r\n3,1,1\r\n5,1,1\r\n", "", folder / "a.txt", "earlier"},
       {"-d " + Arg(folder / "out") + " " + a, "", "", folder / "out" / "a.txt",
        "1,2,\r\n3,4,\r\n5,6,\r\n"},
       {"-n " + a, "",

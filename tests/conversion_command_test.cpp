@@ -220,14 +220,14 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
     // name of an output not there before that must not replace one (2).
     int meanwhile;
     std::string outcome;
-    Format format = Format::kTable;
+    const FormatModule* format = FormatNamed("table");
   };
   const std::string unplaced = "error 1010: cannot replace \"" + Text(folder / "run.txt") + "\": ";
   const std::vector<Case> cases = {
       {"stopped at the second block", table, 2, 0, "cancelled"},
       {"stopped after the last block", table, -2, 0, "cancelled"},
       {"stopped right before the rename", table, -1, 0, "cancelled"},
-      {"stopped before csv rows are written", table, -2, 0, "cancelled", Format::kCsv},
+      {"stopped before csv rows are written", table, -2, 0, "cancelled", FormatNamed("csv")},
       {"stopped while kept data is written", kept, -3, 0, "cancelled"},
       {"unplaced", table, 0, 1, unplaced},
       {"taken meanwhile", table, 0, 2, "skipped " + Text(folder / "run.txt")},
@@ -236,7 +236,7 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
   };
   for (const Case& c : cases) {
     WriteFile(folder / "run.XMLdig", c.document);
-    const std::string output = c.format == Format::kCsv ? "run.csv" : "run.txt";
+    const std::string output = c.format == FormatNamed("csv") ? "run.csv" : "run.txt";
     for (const bool named : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (named ? ", named" : ""));
       for (const char* made : {"run.txt", "run.csv"}) fs::remove_all(folder / made);
@@ -249,13 +249,13 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
       int calls = 0, callsOnceRead = 0;  // a csv's rows are written between the last two
       counting.onBlock = [&](std::uint64_t read) {
         // csv's rows take the second half of the progress
-        callsOnceRead += read >= c.document.size() / (c.format == Format::kCsv ? 2 : 1);
+        callsOnceRead += read >= c.document.size() / (c.format == FormatNamed("csv") ? 2 : 1);
         return ++calls > 0;
       };
       if (c.stopAtCall < 0) {  // unstopped, the whole document converts, kept data too
         EXPECT_EQ(ConversionOutcome(request, counting, environment).substr(0, 6), "table ");
       }
-      EXPECT_TRUE(c.format != Format::kCsv || callsOnceRead == 3);
+      EXPECT_TRUE(c.format != FormatNamed("csv") || callsOnceRead == 3);
       WriteFile(folder / output, "earlier");
       if (c.meanwhile == 2) fs::remove(folder / output);
       const int stopAt = c.stopAtCall < 0 ? calls + 1 + c.stopAtCall : c.stopAtCall;
@@ -353,18 +353,18 @@ TEST(BoundedWork, LineCountsNoDiskHoldsAreRefusedCountedOrStoppedAtOnce) {
   ConversionRequest request = RequestFor(folder / "big.XMLdig");
   FakeProgress progress;
   // Beside the document: refused by the size they need at least.
-  for (const Format format : {Format::kTable, Format::kCsv, Format::kVcd}) {
+  for (const FormatModule* format : {FormatNamed("table"), FormatNamed("csv"), FormatNamed("vcd")}) {
     request.format = format;
     const ConversionResult result = Converted(request, progress);
     EXPECT_EQ(result.number, 1009);
-    const char* least = format == Format::kCsv   ? "needs at least 6000000000000008 bytes"
-                        : format == Format::kVcd ? "needs at least 250000000000"
+    const char* least = format == FormatNamed("csv")   ? "needs at least 6000000000000008 bytes"
+                        : format == FormatNamed("vcd") ? "needs at least 250000000000"
                                                  : "needs 2000000000000000 bytes";
     EXPECT_NE(result.text.find(least), std::string::npos) << result.text;
   }
   // Nowhere: the exact sizes, counted; csv: "sample", ",lineN" for each line, CR LF.
   request.output.kind = OutputPlace::Kind::kNowhere;
-  request.format = Format::kCsv;
+  request.format = FormatNamed("csv");
   std::uint64_t digits = 16;  // of 10^15
   for (std::uint64_t n = 1, width = 1; n < 1000000000000000; n *= 10, ++width) {
     digits += 9 * n * width;
@@ -376,7 +376,7 @@ TEST(BoundedWork, LineCountsNoDiskHoldsAreRefusedCountedOrStoppedAtOnce) {
   const int null = ::open("/dev/null", O_WRONLY);
   ::dup2(null, 1);
   request.output.kind = OutputPlace::Kind::kStandardOutput;
-  for (const Format format : {Format::kCsv, Format::kVcd}) {
+  for (const FormatModule* format : {FormatNamed("csv"), FormatNamed("vcd")}) {
     request.format = format;
     int asked = 0;
     progress.onBlock = [&asked](std::uint64_t) { return ++asked < 50; };
@@ -401,7 +401,7 @@ TEST(BoundedWork, HeldDataAndInfoAndProgressGoWhereTheyShould) {
   fs::create_directory(folder / "out");
   struct Case {
     OutputPlace output;
-    Format format;
+    const FormatModule* format;
     bool failHolding;  // the held data's temporary file cannot be made
     std::string outcome;
   };
@@ -409,15 +409,15 @@ TEST(BoundedWork, HeldDataAndInfoAndProgressGoWhereTheyShould) {
   const OutputPlace toOut{OutputPlace::Kind::kFolder, out},
       nowhere{OutputPlace::Kind::kNowhere, out};
   const Case cases[] = {
-      {toOut, Format::kTable, false, ""},
-      {toOut, Format::kCsv, false, ""},
-      {toOut, Format::kTable, true,
+      {toOut, FormatNamed("table"), false, ""},
+      {toOut, FormatNamed("csv"), false, ""},
+      {toOut, FormatNamed("table"), true,
        "error 1010: cannot make a temporary file in \"" + out + "\": "},
-      {nowhere, Format::kCsv, false, ""},
-      {nowhere, Format::kVcd, false, ""},
+      {nowhere, FormatNamed("csv"), false, ""},
+      {nowhere, FormatNamed("vcd"), false, ""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(NameOf(c.format)) + (c.failHolding ? ", failing" : ""));
+    SCOPED_TRACE(std::string(c.format->name) + (c.failHolding ? ", failing" : ""));
     std::vector<fs::path> madeIn;
     ConversionEnvironment environment;
     environment.temporaryFiles = [&](const fs::path& where) {
@@ -445,7 +445,7 @@ TEST(BoundedWork, HeldDataAndInfoAndProgressGoWhereTheyShould) {
     if (nowhere) continue;
     EXPECT_EQ(shown.back(), late.size());
     // csv's reading takes the first half; its rows move the progress on.
-    if (c.format != Format::kCsv) continue;
+    if (c.format != FormatNamed("csv")) continue;
     EXPECT_EQ(std::count(shown.begin(), shown.end(), late.size() / 2), 5);  // read, held data
     EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [&](std::uint64_t at) {
       return at > late.size() / 2 && at < late.size();

@@ -160,7 +160,7 @@ TEST(MachineFaults, TakenTemporaryNamesFullQuotasAndShortReadsAndWritesAreMetRig
   // Short reads and writes are carried on: the outputs are those made without them.
   WriteFile(folder / "s.XMLdig",
             DocumentXml("3", "300", EncodeBase64(std::vector<std::uint8_t>(900, 200))));
-  for (const Format format : {Format::kTable, Format::kCsv}) {
+  for (const FormatModule* format : {FormatNamed("table"), FormatNamed("csv")}) {
     const ConversionRequest request = RequestFor(folder / "s.XMLdig", format);
     FakeProgress progress;
     const std::string whole = ConversionOutcome(request, progress);
@@ -175,18 +175,18 @@ TEST(MachineFaults, TakenTemporaryNamesFullQuotasAndShortReadsAndWritesAreMetRig
 // that has room, less would fill it before the error.
 TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
   TempFolder folder;
-  for (const Format format : {Format::kTable, Format::kCsv, Format::kVcd, Format::kNpy}) {
+  for (const FormatModule* format : {FormatNamed("table"), FormatNamed("csv"), FormatNamed("vcd"), FormatNamed("npy")}) {
     for (const auto& [lines, samples] :
          {std::pair{"1", "1"}, {"2", "300"}, {"3", "0"}, {"0", "5"}}) {
       const DataPlan plan = PlanData(lines, samples);
       OutputStream out(nullptr);
       const auto made =
-          MakeOutputFormat(format, plan, out, {{}, "d.XMLdig", folder.path(), CreateTemporaryFile});
+          format->make(plan, out, {{}, "d.XMLdig", folder.path(), CreateTemporaryFile});
       DataRouter router(plan, *made);
       made->Begin([](double) { return true; });
       router.Take(std::vector<std::uint8_t>(plan.needed));
       made->End([](double) { return true; });
-      EXPECT_EQ(out.Size(), made->SmallestSize()) << NameOf(format) << lines << 'x' << samples;
+      EXPECT_EQ(out.Size(), made->SmallestSize()) << format->name << lines << 'x' << samples;
     }
   }
 }

@@ -32,9 +32,9 @@ TEST(ReadFaults, AFailedReadIsFinalWhereverItComes) {
   // Before the data, amid it (decoded beside the parser), and at its very end.
   for (const std::uint64_t failAt :
        {std::uint64_t{100}, std::uint64_t{2'500'000}, std::uint64_t{document.size()} - 20}) {
-    for (const Format format : {Format::kTable, Format::kCsv}) {
+    for (const FormatModule* format : {FormatNamed("table"), FormatNamed("csv")}) {
       SCOPED_TRACE(std::to_string(failAt));
-      const char* output = format == Format::kTable ? "run.txt" : "run.csv";
+      const char* output = format == FormatNamed("table") ? "run.txt" : "run.csv";
       WriteFile(folder / output, "earlier");
       ConversionEnvironment environment;
       environment.openDocument = [failAt](std::string_view path) {

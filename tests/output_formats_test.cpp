@@ -72,7 +72,7 @@ std::string DumpedValues(const std::string& dump) {
 }
 
 struct ReadBackCase {
-  Format format;
+  const FormatModule* format;
   std::uint64_t lines, samples;
   int largest;  // values from 0 to this; 0: a few alternating
   Selection selection = {};
@@ -82,20 +82,20 @@ struct ReadBackCase {
 
 TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
   const ReadBackCase cases[] = {
-      {Format::kNpy, 5, 300, 255},
-      {Format::kNpy, 5, 300, 255, {{{2, 3}, {5, 5}}, 10, 200}, {}, Way::kPlainly},
-      {Format::kNpy, 3, 0, 1},
-      {Format::kCsv, 20, 50, 255, {}, 1000},
-      {Format::kCsv, 6, 100, 1, {{{1, 2}, {6, 6}}, 5, 60}, {}, Way::kPlainly},
-      {Format::kCsv, 3, 200, 255, {}, 3e6, Way::kInPieces},
-      {Format::kCsv, 2, 0, 1, {}, 1000},
-      {Format::kVcd, 16, 3000, 1, {}, 1e6},
-      {Format::kVcd, 100, 50, 1, {{{3, 99}}, 2, 49}, 1000, Way::kPlainly},
-      {Format::kVcd, 5, 400, 255, {{{2, 4}}, 50, 350}},
-      {Format::kVcd, 4, 300, 3, {}, 0.01, Way::kInPieces},
+      {FormatNamed("npy"), 5, 300, 255},
+      {FormatNamed("npy"), 5, 300, 255, {{{2, 3}, {5, 5}}, 10, 200}, {}, Way::kPlainly},
+      {FormatNamed("npy"), 3, 0, 1},
+      {FormatNamed("csv"), 20, 50, 255, {}, 1000},
+      {FormatNamed("csv"), 6, 100, 1, {{{1, 2}, {6, 6}}, 5, 60}, {}, Way::kPlainly},
+      {FormatNamed("csv"), 3, 200, 255, {}, 3e6, Way::kInPieces},
+      {FormatNamed("csv"), 2, 0, 1, {}, 1000},
+      {FormatNamed("vcd"), 16, 3000, 1, {}, 1e6},
+      {FormatNamed("vcd"), 100, 50, 1, {{{3, 99}}, 2, 49}, 1000, Way::kPlainly},
+      {FormatNamed("vcd"), 5, 400, 255, {{{2, 4}}, 50, 350}},
+      {FormatNamed("vcd"), 4, 300, 3, {}, 0.01, Way::kInPieces},
       // Rows of 2048+ lines, 64+ KiB of $var, and groups over 2048 - 94 lines into a row
-      {Format::kVcd, 4200, 20, 1, {{{2, 4200}}, 1, 19}},
-      {Format::kVcd, 2, 9'000'000, 0},  // read back in more than one block
+      {FormatNamed("vcd"), 4200, 20, 1, {{{2, 4200}}, 1, 19}},
+      {FormatNamed("vcd"), 2, 9'000'000, 0},  // read back in more than one block
   };
   TempFolder folder;
   WriteFile(folder / "reader.py", kReader);
@@ -112,7 +112,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
   ASSERT_EQ(missing, "") << "the tools that read the outputs back are missing";
 #endif
   for (const ReadBackCase& c : cases) {
-    SCOPED_TRACE(std::string(ExtensionOf(c.format)) + " of " + std::to_string(c.samples));
+    SCOPED_TRACE(std::string(c.format->extension) + " of " + std::to_string(c.samples));
     std::vector<std::uint8_t> values(c.lines * c.samples);
     std::uint32_t state = 7;
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -124,7 +124,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     }
     TempFolder place;
     const fs::path document = place / "doc.XMLdig";
-    const fs::path made = place / ("doc" + std::string(ExtensionOf(c.format)));
+    const fs::path made = place / ("doc" + std::string(c.format->extension));
     WriteFile(document, DocumentXml(std::to_string(c.lines), std::to_string(c.samples),
                                     EncodeBase64(values)));
     FakeProgress progress;
@@ -137,7 +137,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     ASSERT_EQ(::stat(made.c_str(), &status), 0);
     EXPECT_LT(status.st_blocks * 512, status.st_size + (1 << 20));  // no room kept past the end
 #endif
-    if (c.format == Format::kVcd && c.lines == 100) {  // the 95th chosen line has two characters
+    if (c.format == FormatNamed("vcd") && c.lines == 100) {  // the 95th chosen line has two characters
       EXPECT_NE(ReadFile(made).find("$var wire 1 !! line97 $end"), std::string::npos);
     }
     // The chosen values as the tools show them, line after line.
@@ -151,28 +151,28 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     std::string byLine, samples = "sample";
     for (std::uint64_t s = first; s <= last; ++s) (samples += ' ') += std::to_string(s);
     for (const std::uint64_t line : lines) {
-      if (c.format != Format::kNpy) (byLine += "line") += std::to_string(line);
+      if (c.format != FormatNamed("npy")) (byLine += "line") += std::to_string(line);
       for (std::uint64_t s = first; s <= last; ++s) {
         (byLine += ' ') += std::to_string(values[(line - 1) * c.samples + s - 1]);
       }
       byLine += '\n';
     }
     const std::string file = '"' + made.string() + '"';
-    if (c.format == Format::kVcd) EXPECT_EQ(DumpedValues(ReadFile(made)), byLine);
-    if (c.format == Format::kNpy && !python.empty()) {
+    if (c.format == FormatNamed("vcd")) EXPECT_EQ(DumpedValues(ReadFile(made)), byLine);
+    if (c.format == FormatNamed("npy") && !python.empty()) {
       ASSERT_TRUE(Shell(python + reader + "npy " + file, seen));
       EXPECT_EQ(ReadFile(seen), "uint8 (" + std::to_string(lines.size()) + ", " +
                                     std::to_string(last + 1 - first) + ")\n" + byLine);
-    } else if (c.format == Format::kCsv && !python.empty()) {
+    } else if (c.format == FormatNamed("csv") && !python.empty()) {
       const std::string rate = c.rate ? std::to_string(*c.rate) : std::string();
       ASSERT_TRUE(Shell(python + reader + "csv " + file + " " + rate, seen));
       EXPECT_EQ(ReadFile(seen), samples + "\n" + byLine);
-    } else if (c.format == Format::kVcd && gtkwave) {
+    } else if (c.format == FormatNamed("vcd") && gtkwave) {
       ASSERT_TRUE(Shell("vcd2fst " + file + " \"" + fst.string() + "\"", seen));
       ASSERT_TRUE(Shell("fst2vcd \"" + fst.string() + "\"", seen));
       EXPECT_EQ(DumpedValues(ReadFile(seen)), byLine);
     }
-    if (c.format == Format::kVcd && sigrok && !python.empty() &&
+    if (c.format == FormatNamed("vcd") && sigrok && !python.empty() &&
         c.largest == 1) {  // it reads wires of 1 bit
       const fs::path rows = folder / "rows.csv";
       ASSERT_TRUE(Shell("sigrok-cli -I vcd -O csv:header=false:label=channel -i " + file, rows));
@@ -184,7 +184,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
 }
 
 struct ExactCase {
-  Format format;
+  const FormatModule* format;
   int samples;          // of 4 lines, or of 2 when 0
   std::string outcome;  // a dump's without its $date line
   Selection selection = {};
@@ -213,14 +213,14 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
                           "{'descr': '|u1', 'fortran_order': False, 'shape': (2, 3), }" +
                           std::string(58, ' ') + "\n" + std::string("\0\0\0\3\3\3", 6);
   const ExactCase cases[] = {
-      {Format::kVcd, 0, emptyVcd},
-      {Format::kNpy, 10, npy, {{{2, 3}}, 5, 7}},
-      {Format::kCsv, 10, full, {}, {}, ExactCase::Spill::kOnFullDisk},
-      {Format::kVcd, 10, notMade, {}, {}, ExactCase::Spill::kNotMade},
+      {FormatNamed("vcd"), 0, emptyVcd},
+      {FormatNamed("npy"), 10, npy, {{{2, 3}}, 5, 7}},
+      {FormatNamed("csv"), 10, full, {}, {}, ExactCase::Spill::kOnFullDisk},
+      {FormatNamed("vcd"), 10, notMade, {}, {}, ExactCase::Spill::kNotMade},
   };
   const fs::path document = folder / "a $end.XMLdig";  // a '$' in the dump's comment
   for (const ExactCase& c : cases) {
-    SCOPED_TRACE(std::string(ExtensionOf(c.format)) + " of " + std::to_string(c.samples));
+    SCOPED_TRACE(std::string(c.format->extension) + " of " + std::to_string(c.samples));
     if (c.spill == ExactCase::Spill::kOnFullDisk && !fs::exists("/dev/full")) continue;
     const std::vector<std::uint8_t> none;
     WriteFile(document, DocumentXml(c.samples ? "4" : "2", std::to_string(c.samples),

@@ -130,7 +130,7 @@ std::string BlockedSignals() {
 }
 #endif
 
-ConversionRequest RequestFor(const fs::path& document, Format format, const Selection& selection,
+ConversionRequest RequestFor(const fs::path& document, const FormatModule* format, const Selection& selection,
                              std::optional<double> rate) {
   ConversionRequest request;
   request.pathText = Text(document);
@@ -199,7 +199,7 @@ std::string ConversionOutcome(const ConversionRequest& request, ConversionProgre
   if (request.output.kind == OutputPlace::Kind::kFile)
     return "table " + ReadFile(PathFromText(request.output.path));
   return "table " +
-         ReadFile(PathFromText(OutputPathFor(request.pathText, ExtensionOf(request.format))));
+         ReadFile(PathFromText(OutputPathFor(request.pathText, request.format->extension)));
 }
 
 std::string ConversionOutcome(const fs::path& input, const ConversionEnvironment& environment,

@@ -80,7 +80,7 @@ std::string BlockedSignals();
 #endif
 
 // A request to convert `document`.
-ConversionRequest RequestFor(const std::filesystem::path& document, Format format = Format::kTable,
+ConversionRequest RequestFor(const std::filesystem::path& document, const FormatModule* format = &DefaultFormat(),
                              const Selection& selection = {}, std::optional<double> rate = {});
 
 // A document whose first reading fails once `failAt` bytes have been read; read again

@@ -5,8 +5,11 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string>
 
+#include "conversion_error.h"
+#include "formats/format_module.h"
 #include "formats/sample_rows.h"
 #include "formats/table_format.h"
 
@@ -29,14 +32,20 @@ std::uint64_t CsvFormat::SmallestSize() const {
   // its time and each value, and CR LF.
   bool overflow = false;
   const std::uint64_t lines = plan_.chosenLineCount;
-  const std::uint64_t rows = lines == 0 ? 0 : plan_.sampleCount;
+  const std::uint64_t samples = lines == 0 ? 0 : plan_.sampleCount;
+  // With changes, the rows of the first and the last sample at least.
+  const std::uint64_t rows = settings_.changes ? std::min<std::uint64_t>(samples, 2) : samples;
   const std::uint64_t timeSize = settings_.sampleRate ? 2 : 0;
   const std::uint64_t header =
       CheckedSum(HeaderStart(settings_).size() + 2, CheckedProduct(lines, 6, overflow), overflow);
   const std::uint64_t rowSize =
       CheckedSum(2 + timeSize, CheckedProduct(lines, 2, overflow), overflow);
   const std::uint64_t numbers =
-      DigitsUpTo(plan_.firstSample + rows, overflow) - DigitsUpTo(plan_.firstSample, overflow);
+      rows == samples
+          ? DigitsUpTo(plan_.firstSample + rows, overflow) - DigitsUpTo(plan_.firstSample, overflow)
+          : DigitsUpTo(plan_.firstSample + 1, overflow) - DigitsUpTo(plan_.firstSample, overflow) +
+                DigitsUpTo(plan_.firstSample + samples, overflow) -
+                DigitsUpTo(plan_.firstSample + samples - 1, overflow);
   const std::uint64_t size = CheckedSum(CheckedSum(header, numbers, overflow),
                                         CheckedProduct(rows, rowSize, overflow), overflow);
   return overflow ? std::numeric_limits<std::uint64_t>::max() : size;
@@ -66,10 +75,19 @@ bool CsvFormat::Begin(const Proceed& proceed) {
   }
   spill_ = std::make_unique<SpillFile>(plan_.chosenLineCount, plan_.sampleCount,
                                        settings_.temporaryFiles, settings_.spillFolder);
+  if (settings_.changes) {
+    try {
+      row_ = std::make_unique_for_overwrite<std::uint8_t[]>(plan_.chosenLineCount);
+      previous_ = std::make_unique_for_overwrite<std::uint8_t[]>(plan_.chosenLineCount);
+    } catch (const std::bad_alloc&) {
+      throw NotEnoughMemory();
+    }
+  }
   return true;
 }
 
 bool CsvFormat::End(const Proceed& proceed) {
+  if (settings_.changes) return EndChanges(proceed);
   RoomWriter text(out_);
   SampleRows rows;
   const std::uint64_t lines = plan_.chosenLineCount;
@@ -108,11 +126,63 @@ bool CsvFormat::End(const Proceed& proceed) {
   });
 }
 
+bool CsvFormat::EndChanges(const Proceed& proceed) {
+  RoomWriter text(out_);
+  SampleRows rows;
+  const std::uint64_t lines = plan_.chosenLineCount;
+  const std::uint64_t last = plan_.firstSample + plan_.sampleCount;  // numbered from 1
+  std::uint64_t sample = plan_.firstSample;
+  NumberText numbers;
+  return spill_->ReadBack(0, [&](const SpillBlock& block) {
+    if (!proceed(static_cast<double>(block.firstSample) / static_cast<double>(plan_.sampleCount))) {
+      return false;
+    }
+    const bool endsRows = block.EndsLines(lines);
+    rows.ForEach(block, [&](std::size_t, std::size_t first, std::size_t count,
+                            const std::uint8_t* row, const std::uint8_t*) {
+      std::memcpy(row_.get() + (block.firstLine + first), row, count);
+      if (!endsRows || first + count != block.lineCount) return;  // the row goes on
+      ++sample;
+      if (sample != plan_.firstSample + 1 && sample != last &&
+          std::memcmp(row_.get(), previous_.get(), lines) == 0) {
+        return;
+      }
+      text.Ensure(kRowStartRoom);
+      text.at = numbers.Write(sample, text.at);
+      *text.at++ = ',';
+      if (settings_.sampleRate) text.at = WriteTime(sample, text.at);
+      for (std::uint64_t i = 0; i < lines; i += kRowLines) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kRowLines, lines - i));
+        text.Ensure(FormatRoom(n) + 1);
+        text.at = FormatValues(row_.get() + i, n, text.at);
+      }
+      text.at[-1] = '\r';  // the row's last comma
+      *text.at++ = '\n';
+      row_.swap(previous_);
+    });
+    return true;
+  });
+}
+
 char* CsvFormat::WriteTime(std::uint64_t sample, char* at) const {
   const double time = static_cast<double>(sample - 1) / *settings_.sampleRate;
   at = std::to_chars(at, at + 32, time, std::chars_format::general, 12).ptr;
   *at++ = ',';
   return at;
 }
+
+extern const FormatModule kCsvFormat{
+    "csv",
+    ".csv",
+    "a row per sample, a column per line",
+    "output",
+    true,
+    true,
+    {.rate = true, .changes = true},
+    [](const DataPlan& plan, OutputStream& out,
+       const FormatSettings& settings) -> std::unique_ptr<OutputFormat> {
+      return std::make_unique<CsvFormat>(plan, out, settings);
+    }};
 
 }  // namespace sorrelin

@@ -23,6 +23,8 @@ class CsvFormat : public OutputFormat {
   bool End(const Proceed& proceed) override;
 
  private:
+  // End with a row only at the first and last samples and where a line changes.
+  bool EndChanges(const Proceed& proceed);
   // Writes the time of a sample, numbered from 1, and a comma at `at`; returns the end.
   char* WriteTime(std::uint64_t sample, char* at) const;
 
@@ -30,6 +32,8 @@ class CsvFormat : public OutputFormat {
   OutputStream& out_;
   FormatSettings settings_;
   std::unique_ptr<SpillFile> spill_;
+  // With changes: the row being gathered, and the one before it.
+  std::unique_ptr<std::uint8_t[]> row_, previous_;
 };
 
 }  // namespace sorrelin

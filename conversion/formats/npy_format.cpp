@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "formats/format_module.h"
+
 namespace sorrelin {
 namespace {
 
@@ -40,5 +42,17 @@ void NpyFormat::Values(std::span<const std::uint8_t> values) {
     values = values.subspan(n);
   }
 }
+
+extern const FormatModule kNpyFormat{"npy",
+                                     ".npy",
+                                     "a NumPy array, lines x samples",
+                                     "output",
+                                     false,
+                                     false,
+                                     {},
+                                     [](const DataPlan& plan, OutputStream& out,
+                                        const FormatSettings&) -> std::unique_ptr<OutputFormat> {
+                                       return std::make_unique<NpyFormat>(plan, out);
+                                     }};
 
 }  // namespace sorrelin

@@ -16,8 +16,6 @@
 
 namespace sorrelin {
 
-enum class Format { kTable, kCsv, kVcd, kNpy };
-
 // Asked now and then while a format writes what does not come with the values, with
 // how much of that work is done (0 to 1); false stops it.
 using Proceed = std::function<bool(double done)>;
@@ -50,18 +48,5 @@ struct FormatSettings {
   bool changes = false;  // rows only where a chosen line changes (CSV)
   bool vectors = false;  // a line of other values than 0 and 1 as one 8-bit wire (VCD)
 };
-
-// The output file's extension: ".txt", ".csv", ".vcd" or ".npy".
-std::string_view ExtensionOf(Format format);
-// The format's name: "table", "csv", "vcd" or "npy"; and the format of a name.
-std::string_view NameOf(Format format);
-std::optional<Format> FormatNamed(std::string_view name);
-// Every format, in the order they are offered: table, csv, vcd, npy.
-std::vector<Format> AllFormats();
-// Whether the format keeps the values in a temporary file until every line has come.
-bool Spills(Format format);
-
-std::unique_ptr<OutputFormat> MakeOutputFormat(Format format, const DataPlan& plan,
-                                               OutputStream& out, const FormatSettings& settings);
 
 }  // namespace sorrelin

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "formats/format_module.h"
 #include "formats/table_format.h"
 
 namespace sorrelin {
@@ -53,5 +54,16 @@ bool TextTableFormat::End(const Proceed& proceed) {
   out_.Count(2 * rows);
   return true;
 }
+
+extern const FormatModule kTextTableFormat{
+    "table",
+    ".txt",
+    "a row per line",
+    "table",
+    false,
+    true,
+    {},
+    [](const DataPlan& plan, OutputStream& out, const FormatSettings&)
+        -> std::unique_ptr<OutputFormat> { return std::make_unique<TextTableFormat>(plan, out); }};
 
 }  // namespace sorrelin

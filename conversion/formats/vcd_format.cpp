@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "formats/format_module.h"
 #include "formats/vcd_changes.h"
 #include "message_text.h"
 
@@ -173,5 +174,18 @@ bool VcdFormat::WriteDefinitions(const Proceed& proceed) {
   }
   return true;
 }
+
+extern const FormatModule kVcdFormat{
+    "vcd",
+    ".vcd",
+    "for waveform viewers",
+    "output",
+    true,
+    true,
+    {.rate = true, .vectors = true},
+    [](const DataPlan& plan, OutputStream& out,
+       const FormatSettings& settings) -> std::unique_ptr<OutputFormat> {
+      return std::make_unique<VcdFormat>(plan, out, settings);
+    }};
 
 }  // namespace sorrelin
