@@ -1,6 +1,7 @@
 // Converts small documents made from the fuzz input to CSV and VCD, with lines and
-// samples chosen and an optional sample rate, and compares every byte with a plain
-// writer that formats one value at a time (the VCD's $date line left out).
+// samples chosen, an optional sample rate and VCD vectors or not, and compares every
+// byte with a plain writer that formats one value at a time (the VCD's $date line
+// left out), and the VCD's size counted without writing it with its size.
 #include <algorithm>
 #include <bitset>
 #include <cmath>
@@ -21,6 +22,7 @@ struct Case {
   std::vector<std::uint64_t> chosen;
   Selection selection;
   std::optional<double> rate;
+  bool vectors = false;  // a line of other values than 0 and 1 as one wire of 8 bits
   std::uint8_t At(std::uint64_t line, std::uint64_t sample) const {
     return values[(line - 1) * samples + sample - 1];
   }
@@ -43,22 +45,41 @@ std::string Csv(const Case& c) {
   return text;
 }
 
+// The identifier of wire n: '!' to '~' for the first 94, then two of them, and so on.
+std::string Identifier(std::uint64_t n) {
+  std::string text(1, char('!' + n % 94));
+  for (; n >= 94; text += char('!' + n % 94)) n = n / 94 - 1;
+  return text;
+}
+
 std::string Vcd(const Case& c) {
-  // A tick is the sample period when it is 1, 10 or 100 s, ms, ..., fs, else the next
-  // shorter of them.
-  static const char* const kUnits[] = {"s", "ms", "us", "ns", "ps", "fs"};
+  // A tick is the coarsest of 100 s, 10 s, 1 s, 100 ms, ..., 1 fs of which a period holds
+  // a whole number (to 1/10,000 of a period by the end) or at least 100.
+  static const char* const kUnits[] = {"fs", "ps", "ns", "us", "ms", "s"};
   std::string scale = "1 s", timing = "sample rate unknown: a tick is a sample";
-  double perSecond = 0;  // ticks; 0: a tick is a sample
+  long double perSample = 1;  // ticks
+  bool whole = true;
   if (c.rate) {
-    int k = 0;  // 10^(k - 2) ticks a second
-    while ((perSecond = std::stod("1e" + std::to_string(k - 2))) < *c.rate) ++k;
-    scale = std::string(k % 3 == 0 ? "100 " : k % 3 == 1 ? "10 " : "1 ") + kUnits[k / 3];
-    timing = Number("%.12g samples per second", *c.rate);
-    if (perSecond == *c.rate) perSecond = 0;
+    const auto ticks = [&](int power) {  // of 10^power s in a period
+      const long double tens = std::stold("1e" + std::to_string(std::abs(power)));
+      return power < 0 ? tens / *c.rate : 1 / (*c.rate * tens);
+    };
+    const auto isWhole = [&](long double t) {
+      return std::round(t) >= 1 && std::fabs(t - std::round(t)) * c.last <= t * 1e-4L;
+    };
+    int power = 2;
+    while (power > -15 && ticks(power) < 100 && !isWhole(ticks(power))) --power;
+    perSample = ticks(power);
+    whole = isWhole(perSample);
+    if (whole) perSample = std::round(perSample);
+    static const char* const kCounts[] = {"1 ", "10 ", "100 "};
+    scale = std::string(kCounts[(power + 15) % 3]) + kUnits[(power + 15) / 3];
+    timing = Number("%.12g samples per second", *c.rate) +
+             (!whole && perSample < 100 ? "; times rounded to " + scale : "");
   }
-  const auto time = [&](std::uint64_t sample) {  // in ticks: the sample's seconds x perSecond
-    const long double ticks = static_cast<long double>(sample) * perSecond / c.rate.value_or(1);
-    return '#' + std::to_string(perSecond ? std::uint64_t(std::roundl(ticks)) : sample) + '\n';
+  const auto time = [&](std::uint64_t sample) {  // from 1 in the document, in ticks
+    const long double at = static_cast<long double>(sample - 1) * perSample;
+    return '#' + std::to_string(static_cast<std::uint64_t>(whole ? at : std::round(at))) + '\n';
   };
   std::string text = "$version Sorrelin " SORRELIN_VERSION
                      " $end\n$comment Converted from "
@@ -68,27 +89,41 @@ std::string Vcd(const Case& c) {
                      std::to_string(c.samples) + " samples from sample " + std::to_string(c.first) +
                      ", " + timing + " $end\n$timescale " + scale +
                      " $end\n$scope module sorrelin $end\n";
+  // Each line's first wire; a line of other values than 0 and 1 as its 8 bits, or one
+  // wire of 8 bits with vectors.
   std::vector<bool> wide;
-  for (std::size_t i = 0; i < c.chosen.size(); ++i) {
+  std::vector<std::uint64_t> wires;
+  for (std::size_t i = 0, wire = 0; i < c.chosen.size(); ++i) {
     wide.push_back(false);
     for (std::uint64_t s = c.first; s <= c.last; ++s) wide[i] = wide[i] || c.At(c.chosen[i], s) > 1;
-    text += std::string("$var wire ") + (wide[i] ? "8 " : "1 ") + char('!' + i) + " line" +
-            std::to_string(c.chosen[i]) + " $end\n";
+    wires.push_back(wire);
+    const std::string name = " line" + std::to_string(c.chosen[i]);
+    for (int bit = 0; bit < (wide[i] && !c.vectors ? 8 : 1); ++bit) {
+      text += std::string("$var wire ") + (wide[i] && c.vectors ? "8 " : "1 ") +
+              Identifier(wire++) + name + (wide[i] && !c.vectors ? "." + std::to_string(bit) : "") +
+              " $end\n";
+    }
   }
   text += "$upscope $end\n$enddefinitions $end\n";
   for (std::uint64_t s = c.first; s <= c.last && !c.chosen.empty(); ++s) {
     std::string changes;
     for (std::size_t i = 0; i < c.chosen.size(); ++i) {
       const std::uint8_t value = c.At(c.chosen[i], s);
-      if (s != c.first && c.At(c.chosen[i], s - 1) == value) continue;
+      const int before = s == c.first ? -1 : c.At(c.chosen[i], s - 1);
+      if (before == value) continue;
       std::string bits = std::bitset<8>(value).to_string();
       bits = 'b' + bits.substr(std::min<std::size_t>(bits.find('1'), 7)) + ' ';
-      changes += (wide[i] ? bits : std::string(1, char('0' + value))) + char('!' + i) + '\n';
+      if (!wide[i]) changes += char('0' + value) + Identifier(wires[i]) + '\n';
+      if (wide[i] && c.vectors) changes += bits + Identifier(wires[i]) + '\n';
+      for (int bit = 0; bit < 8 && wide[i] && !c.vectors; ++bit) {
+        if (before < 0 || (before >> bit & 1) != (value >> bit & 1))
+          changes += char('0' + (value >> bit & 1)) + Identifier(wires[i] + bit) + '\n';
+      }
     }
-    if (s == c.first) text += time(0) + "$dumpvars\n" + changes + "$end\n";
-    if (s != c.first && !changes.empty()) text += time(s - c.first) + changes;
+    if (s == c.first) text += time(s) + "$dumpvars\n" + changes + "$end\n";
+    if (s != c.first && !changes.empty()) text += time(s) + changes;
   }
-  return text + time(c.last + 1 - c.first);
+  return text + time(c.last + 1);
 }
 
 // A case from the fuzz input: its bytes one after another, then zeros.
@@ -123,6 +158,7 @@ Case CaseOf(const std::uint8_t* data, std::size_t size) {
   std::vector<unsigned> kinds(c.lines);
   for (unsigned& kind : kinds) kind = next();
   const std::size_t rest = size - at;
+  c.vectors = flags & 128;
   c.values.resize(c.lines * c.samples + (flags & 32 ? 5 : 0));
   for (std::size_t i = 0; i < c.values.size(); ++i) {
     const std::uint8_t byte = rest == 0 ? 0 : data[at + i % rest] + i / rest;
@@ -148,8 +184,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                EncodeBase64(c.values)));
   for (const FormatModule* format : {FormatNamed("csv"), FormatNamed("vcd")}) {
     FakeProgress progress;
-    const std::string made =
-        ConversionOutcome(RequestFor(folder / "doc.XMLdig", format, c.selection, c.rate), progress);
+    ConversionRequest request = RequestFor(folder / "doc.XMLdig", format, c.selection, c.rate);
+    request.vectors = c.vectors;
+    const std::string made = ConversionOutcome(request, progress);
     if (format == FormatNamed("csv")) {
       Expect(made, "table " + Csv(c));
       continue;
@@ -157,6 +194,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t date = made.find('\n') + 1;  // "table $date 2026-12-07T10:37:39Z $end"
     Expect(date > 12 ? made.substr(0, 12) + made.substr(date - 7) : made,
            "table $date Z $end\n" + Vcd(c));
+    // Counted without being written, its $var lines counted at once, it is as long.
+    request.output.kind = OutputPlace::Kind::kNowhere;
+    Expect(std::to_string(RunConversion(request, progress).figures.outputBytes),
+           std::to_string(made.size() - 6));
   }
   return 0;
 }

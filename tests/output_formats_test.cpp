@@ -4,7 +4,9 @@
 // fuzzer compares small csv and vcd outputs byte for byte).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <regex>
@@ -29,8 +31,9 @@ bool Shell(const std::string& command, const fs::path& output) {
   return std::system((command + " > \"" + output.string() + "\" 2>&1").c_str()) == 0;
 }
 
-// Prints a NumPy file's type, shape and rows; or a csv file (sigrok's after its first
-// line) column after column, having checked its times.
+// Prints a NumPy file's type, shape and rows; or a csv file column after column, having
+// checked its times; of sigrok's rows, which are ticks from a dump's first time, the
+// one amid each of `count` samples from `first` (from 0) at `rate`.
 constexpr const char* kReader = R"(import sys
 if sys.argv[1] == 'npy':
     import numpy
@@ -38,25 +41,43 @@ if sys.argv[1] == 'npy':
     print(a.dtype, str(a.shape) + ''.join('\n' + ''.join(' %d' % v for v in row) for row in a))
 else:
     import csv
-    rows = list(csv.reader(open(sys.argv[2], newline=''), strict=True))[sys.argv[1] == 'sigrok':]
-    rate = float(sys.argv[3]) if len(sys.argv) > 3 else 0
+    rows = list(csv.reader(open(sys.argv[2], newline=''), strict=True))
+    if sys.argv[1] == 'sigrok':
+        ticks, rate, first, count = float(rows[0][0].split()[-1]), *map(float, sys.argv[3:6])
+        start = 2 - round(first * ticks / rate)
+        rows = rows[1:2] + [rows[start + int((k + .5) * ticks / rate)]
+                            for k in range(int(first), int(first + count))]
+    rate = float(sys.argv[3]) if sys.argv[1] == 'csv' and len(sys.argv) > 3 else 0
     for i, row in enumerate(rows if rate else []):
         t = row.pop(1)
         assert t == 'time_s' if i == 0 else abs(float(t) - (int(row[0]) - 1) / rate) < 1e-12
     for column in zip(*rows): print(' '.join(column))
 )";
 
-// A dump's wires at every tick up to its last time: a line per wire, its name and values.
-std::string DumpedValues(const std::string& dump) {
+// A dump's wires at each sample from its first time to its last: "from" and that
+// sample, then a line per wire, its name and values. With a rate, its times are read
+// in seconds; one more than 1 % of a period from a sample's adds "off" and the time.
+std::string DumpedValues(const std::string& dump, std::optional<double> rate) {
   std::istringstream in(dump);
   std::vector<std::pair<std::string, std::string>> wires;  // identifier, name
   std::map<std::string, std::string> values;               // by identifier: " 0 1 1"
   std::map<std::string, int> now;
-  std::uint64_t time = 0;
+  std::string timescale, text;
+  std::optional<std::uint64_t> sample;
   for (std::string token, type, width, id, name; in >> token;) {
     if (token == "$var" && in >> type >> width >> id >> name) wires.emplace_back(id, name);
-    if (token[0] == '#') {
-      for (; time < std::stoull(token.substr(1)); ++time) {
+    if (token == "$timescale") {
+      while (in >> token && token != "$end") timescale += token;
+    } else if (token[0] == '#') {
+      std::size_t digits = 0;
+      const long double seconds =
+          std::stold(timescale, &digits) * std::stold(token.substr(1)) *
+          std::pow(10.0L, 3 * int(std::string("fpnums").find(timescale[digits])) - 15);
+      const long double at = rate ? seconds * *rate : std::stold(token.substr(1));
+      const auto nearest = static_cast<std::uint64_t>(std::llround(at));
+      if (std::fabs(at - nearest) > 0.01) text += "off " + token + "\n";
+      if (!sample) text += "from " + std::to_string(*(sample = nearest)) + "\n";
+      for (; *sample < nearest; ++*sample) {
         for (const auto& wire : wires)
           (values[wire.first] += ' ') += std::to_string(now[wire.first]);
       }
@@ -66,7 +87,6 @@ std::string DumpedValues(const std::string& dump) {
       now[token.substr(1)] = token[0] - '0';
     }
   }
-  std::string text;
   for (const auto& [id, name] : wires) text += name + values[id] + '\n';
   return text;
 }
@@ -78,6 +98,8 @@ struct ReadBackCase {
   Selection selection = {};
   std::optional<double> rate = {};
   Way way = Way::kUsual;
+  bool vectors = false;        // a vcd's line of bytes as one wire of 8 bits
+  std::uint64_t wideLine = 0;  // a line of any values, the others' from 0 to `largest`
 };
 
 TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
@@ -93,8 +115,12 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {FormatNamed("vcd"), 100, 50, 1, {{{3, 99}}, 2, 49}, 1000, Way::kPlainly},
       {FormatNamed("vcd"), 5, 400, 255, {{{2, 4}}, 50, 350}},
       {FormatNamed("vcd"), 4, 300, 3, {}, 0.01, Way::kInPieces},
-      // Rows of 2048+ lines, 64+ KiB of $var, and groups over 2048 - 94 lines into a row
-      {FormatNamed("vcd"), 4200, 20, 1, {{{2, 4200}}, 1, 19}},
+      // Rows of 2048+ lines, 64+ KiB of $var, groups over 2048 - 94 lines into a row, the
+      // first row's line of bytes as 8 wires
+      {FormatNamed("vcd"), 4200, 20, 1, {{{2, 4200}}, 1, 19}, {}, Way::kUsual, false, 3},
+      {FormatNamed("vcd"), 9, 20'000, 1, {}, {}, Way::kUsual, false, 5},
+      {FormatNamed("vcd"), 4, 300, 1, {}, 1e6, Way::kInPieces, true, 2},
+      {FormatNamed("vcd"), 3, 3000, 1, {{}, 1000, 2999}, 7e6, Way::kUsual, false, 2},  // ticks of 1 ns
       {FormatNamed("vcd"), 2, 9'000'000, 0},  // read back in more than one block
   };
   TempFolder folder;
@@ -118,9 +144,10 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     for (std::size_t i = 0; i < values.size(); ++i) {
       state = state * 1103515245 + 12345;
       const std::uint64_t sample = c.samples == 0 ? 0 : i % c.samples;  // the lines alternate
-      values[i] = c.largest != 0 ? (state >> 16) % (c.largest + 1)      // where blocks meet
-                                 : (sample / 100'000 == 83 && (sample + i / c.samples) % 2 == 0) +
-                                       2 * (i == 8 << 20);  // a MiB's first, amid 0s and 1s
+      const int largest = i / c.samples + 1 == c.wideLine ? 255 : c.largest;
+      values[i] = largest != 0 ? (state >> 16) % (largest + 1)  // where blocks meet
+                               : (sample / 100'000 == 83 && (sample + i / c.samples) % 2 == 0) +
+                                     2 * (i == 8 << 20);  // a MiB's first, amid 0s and 1s
     }
     TempFolder place;
     const fs::path document = place / "doc.XMLdig";
@@ -128,7 +155,8 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     WriteFile(document, DocumentXml(std::to_string(c.lines), std::to_string(c.samples),
                                     EncodeBase64(values)));
     FakeProgress progress;
-    const ConversionRequest request = RequestFor(document, c.format, c.selection, c.rate);
+    ConversionRequest request = RequestFor(document, c.format, c.selection, c.rate);
+    request.vectors = c.vectors;
     ASSERT_EQ(RunConversion(request, progress, EnvironmentFor(c.way, 97)).kind,
               ConversionResult::Kind::kConverted);
     EXPECT_EQ(place.Entries(), (std::vector<std::string>{"doc.XMLdig", made.filename().string()}));
@@ -140,7 +168,8 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     if (c.format == FormatNamed("vcd") && c.lines == 100) {  // the 95th chosen line has two characters
       EXPECT_NE(ReadFile(made).find("$var wire 1 !! line97 $end"), std::string::npos);
     }
-    // The chosen values as the tools show them, line after line.
+    // The chosen values as the tools show them, line after line; a vcd's line of bytes as
+    // its bits, each a wire, unless it has vectors.
     std::vector<std::uint64_t> lines;
     for (const auto& range : c.selection.lines.empty() ? std::vector<Selection::Range>{{1, c.lines}}
                                                        : c.selection.lines) {
@@ -151,14 +180,23 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     std::string byLine, samples = "sample";
     for (std::uint64_t s = first; s <= last; ++s) (samples += ' ') += std::to_string(s);
     for (const std::uint64_t line : lines) {
-      if (c.format != FormatNamed("npy")) (byLine += "line") += std::to_string(line);
-      for (std::uint64_t s = first; s <= last; ++s) {
-        (byLine += ' ') += std::to_string(values[(line - 1) * c.samples + s - 1]);
+      const auto begin = values.begin() + (line - 1) * c.samples;
+      const bool bits = c.format == FormatNamed("vcd") && !c.vectors &&
+                        *std::max_element(begin + first - 1, begin + last) > 1;
+      for (int bit = 0; bit < (bits ? 8 : 1); ++bit) {
+        if (c.format != FormatNamed("npy")) (byLine += "line") += std::to_string(line);
+        if (bits) (byLine += '.') += std::to_string(bit);
+        for (std::uint64_t s = first; s <= last; ++s) {
+          (byLine += ' ') += std::to_string(bits ? begin[s - 1] >> bit & 1 : begin[s - 1]);
+        }
+        byLine += '\n';
       }
-      byLine += '\n';
     }
+    const std::string from = "from " + std::to_string(first - 1) + '\n';  // a dump's times
     const std::string file = '"' + made.string() + '"';
-    if (c.format == FormatNamed("vcd")) EXPECT_EQ(DumpedValues(ReadFile(made)), byLine);
+    if (c.format == FormatNamed("vcd")) {
+      EXPECT_EQ(DumpedValues(ReadFile(made), c.rate), from + byLine);
+    }
     if (c.format == FormatNamed("npy") && !python.empty()) {
       ASSERT_TRUE(Shell(python + reader + "npy " + file, seen));
       EXPECT_EQ(ReadFile(seen), "uint8 (" + std::to_string(lines.size()) + ", " +
@@ -170,13 +208,17 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     } else if (c.format == FormatNamed("vcd") && gtkwave) {
       ASSERT_TRUE(Shell("vcd2fst " + file + " \"" + fst.string() + "\"", seen));
       ASSERT_TRUE(Shell("fst2vcd \"" + fst.string() + "\"", seen));
-      EXPECT_EQ(DumpedValues(ReadFile(seen)), byLine);
+      EXPECT_EQ(DumpedValues(ReadFile(seen), c.rate), from + byLine);
     }
-    if (c.format == FormatNamed("vcd") && sigrok && !python.empty() &&
-        c.largest == 1) {  // it reads wires of 1 bit
+    // sigrok reads wires of 1 bit, at whole hertz, here up to a million samples in time
+    if (c.format == FormatNamed("vcd") && sigrok && !python.empty() && !c.vectors &&
+        c.rate.value_or(1) >= 1 && c.samples < 1'000'000) {
       const fs::path rows = folder / "rows.csv";
       ASSERT_TRUE(Shell("sigrok-cli -I vcd -O csv:header=false:label=channel -i " + file, rows));
-      ASSERT_TRUE(Shell(python + reader + "sigrok \"" + Text(rows) + "\"", seen));
+      ASSERT_TRUE(Shell(python + reader + "sigrok \"" + Text(rows) + "\" " +
+                            std::to_string(c.rate.value_or(1)) + " " + std::to_string(first - 1) +
+                            " " + std::to_string(last + 1 - first),
+                        seen));
       EXPECT_EQ(ReadFile(seen), byLine);
     }
   }
@@ -212,8 +254,19 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
   const std::string npy = std::string("table \x93NUMPY\x01\x00\x76\x00", 16) +
                           "{'descr': '|u1', 'fortran_order': False, 'shape': (2, 3), }" +
                           std::string(58, ' ') + "\n" + std::string("\0\0\0\3\3\3", 6);
+  // Line 3's bits and line 4 from sample 7, at their times at 7 MHz: 857.14 ns, ...
+  const std::string lateVcd =
+      "table $version Sorrelin " SORRELIN_VERSION
+      " $end\n$comment Converted from \"a \\x24end.XMLdig\": 2 of 4 lines, 4 of 10 samples from "
+      "sample 7, 7000000 samples per second $end\n$timescale 1 ns $end\n$scope module sorrelin "
+      "$end\n$var wire 1 ! line3.0 $end\n$var wire 1 \" line3.1 $end\n$var wire 1 # line3.2 "
+      "$end\n$var wire 1 $ line3.3 $end\n$var wire 1 % line3.4 $end\n$var wire 1 & line3.5 "
+      "$end\n$var wire 1 ' line3.6 $end\n$var wire 1 ( line3.7 $end\n$var wire 1 ) line4 $end\n"
+      "$upscope $end\n$enddefinitions $end\n#857\n$dumpvars\n1!\n1\"\n0#\n0$\n0%\n0&\n0'\n0(\n1)\n"
+      "$end\n#1000\n1#\n1$\n1%\n1&\n1'\n1(\n#1143\n0\"\n0#\n0$\n0%\n0&\n0'\n0(\n#1286\n0!\n#1429\n";
   const ExactCase cases[] = {
       {FormatNamed("vcd"), 0, emptyVcd},
+      {FormatNamed("vcd"), 10, lateVcd, {{{3, 4}}, 7, 10}, 7e6},
       {FormatNamed("npy"), 10, npy, {{{2, 3}}, 5, 7}},
       {FormatNamed("csv"), 10, full, {}, {}, ExactCase::Spill::kOnFullDisk},
       {FormatNamed("vcd"), 10, notMade, {}, {}, ExactCase::Spill::kNotMade},

@@ -32,10 +32,12 @@ constexpr std::array<VectorText, 256> MakeVectorTexts() {
 
 constexpr std::array<VectorText, 256> kVectorTexts = MakeVectorTexts();
 
-// Room for a time stamp ('#', its digits, line feed) and for a change (a vector text,
-// an identifier of at most 10 characters, a line feed).
-constexpr std::size_t kStampRoom = 2 + NumberText::kRoom;
+// Room for a time stamp ('#', its digits, line feed, and at the first sample the
+// dump's start); for a line's change (a vector text, an identifier of at most 10
+// characters, a line feed); and for the changes of a line of 8 wires.
+constexpr std::size_t kStampRoom = 2 + NumberText::kRoom + kDumpStart.size();
 constexpr std::size_t kChangeRoom = 24;
+constexpr std::size_t kBitsRoom = 8 * 13;
 static_assert(kStampRoom + kRowLines * kChangeRoom + 32 <= OutputStream::kLargestRoom);
 
 // Bit k set when the value of line k of `count` (at most 16) differs between `row` and
@@ -55,43 +57,79 @@ std::uint32_t ChangedLines(const std::uint8_t* row, const std::uint8_t* before, 
 
 }  // namespace
 
-std::size_t WriteIdentifier(std::uint64_t line, char* at) {
+std::size_t WriteIdentifier(std::uint64_t wire, char* at) {
   std::size_t length = 0;
   while (true) {
-    at[length++] = static_cast<char>('!' + line % 94);
-    if (line < 94) return length;
-    line = line / 94 - 1;
+    at[length++] = static_cast<char>('!' + wire % 94);
+    if (wire < 94) return length;
+    wire = wire / 94 - 1;
   }
 }
 
 std::uint64_t VcdTicks::Of(std::uint64_t sample) const {
-  if (perSample) return sample;
-  return static_cast<std::uint64_t>(
-      std::roundl(static_cast<long double>(sample) * perSecond / sampleRate));
+  const std::uint64_t at = first + sample;
+  if (whole != 0) return at * whole;
+  return static_cast<std::uint64_t>(std::round(static_cast<long double>(at) * ratio));
+}
+
+std::uint64_t VcdChangeWriter::WireOf(std::uint64_t line) const {
+  if (line == nextLine_) return nextWire_;  // lines come in order, from 0 at each sample
+  std::uint64_t wire = line;
+  for (std::size_t i = 0; i < line && !vectors_; ++i) wire += wide_[i] ? 7 : 0;
+  return wire;
 }
 
 void VcdChangeWriter::MakeTexts(std::uint64_t line, std::size_t count) {
+  textsWire_ = WireOf(line);
   texts_.resize(count);
+  bitTexts_.clear();
   textsFirst_ = line;
   textsWide_ = false;
+  std::uint64_t wire = textsWire_;
   for (std::size_t i = 0; i < count; ++i) {
     LineText& entry = texts_[i];
-    entry.length = static_cast<std::uint8_t>(WriteIdentifier(line + i, entry.text));
-    entry.text[entry.length++] = '\n';
-    entry.wide = wide_[static_cast<std::size_t>(line + i)];
-    textsWide_ = textsWide_ || entry.wide;
+    const bool wide = wide_[static_cast<std::size_t>(line + i)];
+    entry.kind = !wide ? Kind::kBit : vectors_ ? Kind::kVector : Kind::kBits;
+    entry.bits = static_cast<std::uint32_t>(bitTexts_.size());
+    textsWide_ = textsWide_ || wide;
+    for (int k = 0; k < (entry.kind == Kind::kBits ? 8 : 1); ++k) {
+      WireText& text = entry.kind == Kind::kBits ? bitTexts_.emplace_back() : entry.wire;
+      text.length = static_cast<std::uint8_t>(WriteIdentifier(wire++, text.text));
+      text.text[text.length++] = '\n';
+    }
   }
+  nextLine_ = line + count;
+  nextWire_ = wire;
 }
 
-char* VcdChangeWriter::WriteChange(const LineText& line, std::uint8_t value, char* at) {
-  if (line.wide) {
+char* VcdChangeWriter::WriteChange(const LineText& line, std::uint8_t before, std::uint8_t value,
+                                   char* at) const {
+  if (line.kind == Kind::kBits) {
+    for (unsigned changed = before ^ value; changed != 0; changed &= changed - 1) {
+      const int bit = std::countr_zero(changed);
+      const WireText& wire = bitTexts_[line.bits + bit];
+      *at++ = static_cast<char>('0' + (value >> bit & 1));
+      std::memcpy(at, wire.text, sizeof wire.text);
+      at += wire.length;
+    }
+    return at;
+  }
+  if (line.kind == Kind::kVector) {
     std::memcpy(at, kVectorTexts[value].text, sizeof kVectorTexts[value].text);
     at += kVectorTexts[value].length;
   } else {
     *at++ = static_cast<char>('0' + value);
   }
-  std::memcpy(at, line.text, sizeof line.text);
-  return at + line.length;
+  std::memcpy(at, line.wire.text, sizeof line.wire.text);
+  return at + line.wire.length;
+}
+
+void VcdChangeWriter::WriteStamp(std::uint64_t sample, RoomWriter& text) {
+  stamped_ = sample;
+  *text.at++ = '#';
+  text.at = tickText_.Write(ticks_.Of(sample), text.at);
+  *text.at++ = '\n';
+  if (sample == 0) text.at = std::copy(kDumpStart.begin(), kDumpStart.end(), text.at);
 }
 
 void VcdChangeWriter::Write(const SpillBlock& block, RoomWriter& text) {
@@ -106,21 +144,13 @@ void VcdChangeWriter::Write(const SpillBlock& block, RoomWriter& text) {
                            const std::uint8_t* row, const std::uint8_t* previous) {
     const std::uint64_t sample = block.firstSample + j;
     const std::uint64_t line = block.firstLine + first;
-    text.Ensure(kDumpStart.size() + kStampRoom + count * kChangeRoom + kDumpEnd.size());
-    if (previous == nullptr) {
-      if (line == 0) text.Put(kDumpStart);
-    } else {
-      const bool same = count <= 16 ? ChangedLines(row, previous, count) == 0
-                                    : std::memcmp(row, previous, count) == 0;
-      if (same) return;
-      if (stamped_ != sample) {
-        stamped_ = sample;
-        *text.at++ = '#';
-        text.at = tickText_.Write(ticks_.Of(sample), text.at);
-        *text.at++ = '\n';
-      }
+    if (previous != nullptr && (count <= 16 ? ChangedLines(row, previous, count) == 0
+                                            : std::memcmp(row, previous, count) == 0)) {
+      return;
     }
-    if (texts_.size() < count || textsFirst_ != line) MakeTexts(line, count);
+    if (texts_.size() != count || textsFirst_ != line) MakeTexts(line, count);
+    text.Ensure(kStampRoom + (textsWide_ ? 0 : count * kChangeRoom));
+    if (previous == nullptr ? line == 0 : stamped_ != sample) WriteStamp(sample, text);
     const LineText* const texts = texts_.data();
     char* at = text.at;
     for (std::size_t group = 0; group < count; group += 16) {
@@ -128,17 +158,22 @@ void VcdChangeWriter::Write(const SpillBlock& block, RoomWriter& text) {
       std::uint32_t changed = previous == nullptr ? (std::uint32_t{1} << n) - 1
                                                   : ChangedLines(row + group, previous + group, n);
       if (textsWide_) {
+        text.at = at;
+        text.Ensure(16 * kBitsRoom);
+        at = text.at;
         for (; changed != 0; changed &= changed - 1) {
           const std::size_t i = group + static_cast<std::size_t>(std::countr_zero(changed));
-          at = WriteChange(texts[i], row[i], at);
+          const std::uint8_t before =
+              previous != nullptr ? previous[i] : static_cast<std::uint8_t>(~row[i]);
+          at = WriteChange(texts[i], before, row[i], at);
         }
-      } else if (changed != 0 && narrowWriter_ != nullptr && line + group + n <= 94) {
-        at = narrowWriter_(row + group, changed, static_cast<char>('!' + line + group), at);
+      } else if (changed != 0 && narrowWriter_ != nullptr && textsWire_ + group + n <= 94) {
+        at = narrowWriter_(row + group, changed, static_cast<char>('!' + textsWire_ + group), at);
       } else if (changed != 0) {  // every value 0 or 1: no branch on each line
         for (std::size_t i = group; i < group + n; ++i, changed >>= 1) {
           *at = static_cast<char>('0' + row[i]);
-          std::memcpy(at + 1, texts[i].text, sizeof texts[i].text);
-          at += (1 + texts[i].length) & (0 - static_cast<std::size_t>(changed & 1));
+          std::memcpy(at + 1, texts[i].wire.text, sizeof texts[i].wire.text);
+          at += (1 + texts[i].wire.length) & (0 - static_cast<std::size_t>(changed & 1));
         }
       }
     }
@@ -149,19 +184,14 @@ void VcdChangeWriter::Write(const SpillBlock& block, RoomWriter& text) {
 
 // Up to 16 lines of 0s and 1s, all of the block's: a row's changes in a few shuffles.
 void VcdChangeWriter::WriteNarrow(const SpillBlock& block, RoomWriter& text) {
+  nextLine_ = nextWire_ = block.lineCount;
   rows_.ForEach(block, [&](std::size_t j, std::size_t, std::size_t count, const std::uint8_t* row,
                            const std::uint8_t* previous) {
     const std::uint32_t changed =
         previous == nullptr ? (std::uint32_t{1} << count) - 1 : ChangedLines(row, previous, count);
     if (changed == 0) return;
-    text.Ensure(kDumpStart.size() + kStampRoom + 16 * kChangeRoom + kDumpEnd.size());
-    if (previous == nullptr) {
-      text.Put(kDumpStart);
-    } else {
-      *text.at++ = '#';
-      text.at = tickText_.Write(ticks_.Of(block.firstSample + j), text.at);
-      *text.at++ = '\n';
-    }
+    text.Ensure(kStampRoom + 16 * kChangeRoom + kDumpEnd.size());
+    WriteStamp(block.firstSample + j, text);
     text.at = narrowWriter_(row, changed, '!', text.at);
     if (previous == nullptr) text.Put(kDumpEnd);
   });

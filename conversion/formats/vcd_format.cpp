@@ -4,8 +4,11 @@
 #include <array>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <optional>
 
 #include "formats/format_module.h"
 #include "formats/vcd_changes.h"
@@ -31,13 +34,13 @@ std::string DateText() {
   return text;
 }
 
-std::string RateText(double number) {
-  char text[32];
-  return std::string(
-      text, std::to_chars(text, text + sizeof text, number, std::chars_format::general, 12).ptr);
+// The decimal digits of `number`.
+std::uint64_t DigitCount(std::uint64_t number) {
+  char text[24];
+  return static_cast<std::uint64_t>(std::to_chars(text, text + sizeof text, number).ptr - text);
 }
 
-// The characters of the identifiers of the first n lines.
+// The characters of the identifiers of the first n wires.
 std::uint64_t IdentifierLengths(std::uint64_t n, bool& overflow) {
   std::uint64_t total = 0;
   std::uint64_t first = 0;   // the first line whose identifier has `length` characters
@@ -59,37 +62,85 @@ std::string CommentName(const std::string& name) {
   return text;
 }
 
+// Times stay well inside the signed 64 bits that readers keep them in.
+constexpr long double kLatestTick = 0x1p62L;
+
+std::string RateText(double number) {
+  char text[32];
+  return std::string(
+      text, std::to_chars(text, text + sizeof text, number, std::chars_format::general, 12).ptr);
+}
+
+// Ticks of 10^power seconds in a sample period.
+long double TicksPerSample(double rate, int power) {
+  long double scale = 1;
+  for (int k = 0; k < std::abs(power); ++k) scale *= 10;
+  return power < 0 ? scale / rate : 1 / (rate * scale);
+}
+
+// `ticks` rounded, when that moves no sample up to `end` by 1/10,000 of a period; else 0.
+std::uint64_t WholeTicks(long double ticks, std::uint64_t end) {
+  const long double whole = std::round(ticks);
+  const bool close = std::fabs(ticks - whole) * static_cast<long double>(end) <= ticks * 1e-4L;
+  return whole >= 1 && whole <= kLatestTick && close ? static_cast<std::uint64_t>(whole) : 0;
+}
+
+// A dump's tick, its $timescale text, and what its $comment says of the timing.
+struct VcdTimescale {
+  VcdTicks ticks;
+  std::string text;
+  std::string timing;
+};
+
+// The tick of a dump of the samples from `first` to `end` (excluded) of the document;
+// without a rate, a tick is a sample.
+VcdTimescale ChooseTimescale(std::optional<double> rate, std::uint64_t first, std::uint64_t end) {
+  VcdTimescale scale{{first}, "1 s", "sample rate unknown: a tick is a sample"};
+  if (!rate || !(*rate > 0) || !std::isfinite(*rate)) return scale;
+  scale.timing = RateText(*rate) + " samples per second";
+  // The coarsest tick of 10^power seconds, 100 s to 1 fs, of which a period holds a
+  // whole number (moving no sample by 1/10,000 of a period) or at least 100: a time
+  // then errs by at most half a tick, 0.5 % of a period. At 7 MHz, 1 ns, 142.86 ticks
+  // a sample; at 10 MHz, 100 ns, a tick a sample.
+  const auto accurate = [&](int power) {
+    const long double ticks = TicksPerSample(*rate, power);
+    return ticks >= 100 || WholeTicks(ticks, end) != 0;
+  };
+  int power = 2;
+  while (power > -15 && !accurate(power)) --power;
+  const long double ticks = TicksPerSample(*rate, power);
+  scale.ticks.whole = WholeTicks(ticks, end);
+  scale.ticks.ratio = ticks;
+  // A period under 1 fs, or times past kLatestTick (some 10^15 samples or more): a tick
+  // is a sample, of the longest unit within a period.
+  const bool perSample =
+      (scale.ticks.whole == 0 && ticks < 1) || static_cast<long double>(end) * ticks > kLatestTick;
+  while (perSample && power < 2 && TicksPerSample(*rate, power + 1) >= 1) ++power;
+  if (perSample) {
+    scale.ticks.whole = 1;
+    scale.timing += "; a tick is a sample";
+  }
+  static constexpr const char* kUnits[] = {"fs", "ps", "ns", "us", "ms", "s"};
+  static constexpr const char* kCounts[] = {"1 ", "10 ", "100 "};
+  scale.text = std::string(kCounts[(power + 15) % 3]) + kUnits[(power + 15) / 3];
+  if (scale.ticks.whole == 0 && ticks < 100) scale.timing += "; times rounded to " + scale.text;
+  return scale;
+}
+
 }  // namespace
 
 VcdFormat::VcdFormat(const DataPlan& plan, OutputStream& out, const FormatSettings& settings)
     : plan_(plan), out_(out), settings_(settings) {
-  // A tick is 1, 10 or 100 s, ms, us, ns, ps or fs: the sample period when it is one
-  // of them, else the next shorter.
-  static constexpr std::array<const char*, 6> kUnits = {"s", "ms", "us", "ns", "ps", "fs"};
-  static constexpr std::array<double, 18> kTicksPerSecond = {1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,
-                                                             1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
-                                                             1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  std::string timescale = "1 s";
-  std::string timing = "sample rate unknown: a tick is a sample";
-  if (const auto rate = settings.sampleRate) {
-    timing = RateText(*rate) + " samples per second";
-    std::size_t k = 0;
-    while (k + 1 < kTicksPerSecond.size() && kTicksPerSecond[k] < *rate) ++k;
-    ticks_.perSample = kTicksPerSecond[k] <= *rate;  // beyond 1 fs, a tick is a sample too
-    ticks_.perSecond = kTicksPerSecond[k];
-    ticks_.sampleRate = *rate;
-    // kTicksPerSecond[k] is 10^(k - 2): a tick is 10^(3 * unit + 2 - k) units.
-    const std::size_t unit = k / 3;
-    const std::size_t zeros = 3 * unit + 2 - k;
-    timescale = std::string(zeros == 2 ? "100 " : zeros == 1 ? "10 " : "1 ") + kUnits[unit];
-    if (*rate > kTicksPerSecond.back()) timing += "; the period is below 1 fs: a tick is a sample";
-  }
+  const VcdTimescale scale =
+      ChooseTimescale(settings.sampleRate, plan.firstSample, plan.firstSample + plan.sampleCount);
+  ticks_ = scale.ticks;
+  if (!plan.chosenLines.empty()) line_ = plan.chosenLines.front().begin;
   head_ = "$date " + DateText() + " $end\n$version Sorrelin " SORRELIN_VERSION " $end\n" +
           "$comment Converted from " + CommentName(settings.documentName) + ": " +
           std::to_string(plan.chosenLineCount) + " of " + std::to_string(plan.lines) + " lines, " +
           std::to_string(plan.sampleCount) + " of " + std::to_string(plan.samples) +
-          " samples from sample " + std::to_string(plan.firstSample + 1) + ", " + timing +
-          " $end\n$timescale " + timescale + " $end\n$scope module sorrelin $end\n";
+          " samples from sample " + std::to_string(plan.firstSample + 1) + ", " + scale.timing +
+          " $end\n$timescale " + scale.text + " $end\n$scope module sorrelin $end\n";
 }
 
 std::uint64_t VcdFormat::SmallestSize() const {
@@ -97,11 +148,9 @@ std::uint64_t VcdFormat::SmallestSize() const {
   bool overflow = false;
   const std::uint64_t lines = plan_.chosenLineCount;
   const bool dump = plan_.sampleCount != 0;
-  char end[24];
-  const std::size_t endSize =
-      std::to_chars(end, end + sizeof end, ticks_.Of(plan_.sampleCount)).ptr - end;
-  std::uint64_t size = head_.size() + kDefinitionsEnd.size() + 2 + endSize +
-                       (dump ? kDumpStart.size() + kDumpEnd.size() : 0);
+  std::uint64_t size =
+      head_.size() + kDefinitionsEnd.size() + 2 + DigitCount(ticks_.Of(plan_.sampleCount)) +
+      (dump ? 2 + DigitCount(ticks_.Of(0)) + kDumpStart.size() + kDumpEnd.size() : 0);
   size = CheckedSum(
       size, CheckedProduct(lines, kSmallestVariable.size() + (dump ? 3 : 0), overflow), overflow);
   return overflow ? std::numeric_limits<std::uint64_t>::max() : size;
@@ -122,13 +171,20 @@ void VcdFormat::Values(std::span<const std::uint8_t> values) {
 
 void VcdFormat::EndLine() {
   wide_.push_back(seen_ > 1);  // as lines come: memory only for the lines that have come
+  if (seen_ > 1) {
+    ++wideLines_;
+    wideDigits_ += DigitCount(line_ + 1);
+  }
   seen_ = 0;
+  if (++line_ == plan_.chosenLines[span_].end && span_ + 1 < plan_.chosenLines.size()) {
+    line_ = plan_.chosenLines[++span_].begin;
+  }
 }
 
 bool VcdFormat::End(const Proceed& proceed) {
   if (!WriteDefinitions(proceed)) return false;
   RoomWriter text(out_);
-  VcdChangeWriter changes(wide_, ticks_);
+  VcdChangeWriter changes(wide_, settings_.vectors, ticks_);
   const bool ended = spill_->ReadBack(1, [&](const SpillBlock& block) {
     if (!proceed(static_cast<double>(block.firstSample) / static_cast<double>(plan_.sampleCount))) {
       return false;
@@ -147,14 +203,22 @@ bool VcdFormat::End(const Proceed& proceed) {
 bool VcdFormat::WriteDefinitions(const Proceed& proceed) {
   const std::uint64_t start = out_.Size();
   std::string text = head_;
-  std::uint64_t chosen = 0;
+  std::uint64_t chosen = 0, wire = 0;
+  const auto add = [&](const char* width, const std::string& name) {
+    char identifier[16];
+    text += width;
+    text.append(identifier, WriteIdentifier(wire++, identifier));
+    text += name + " $end\n";
+  };
   for (const DataPlan::LineSpan& span : plan_.chosenLines) {
     for (std::uint64_t line = span.begin; line < span.end && out_.Writing(); ++line, ++chosen) {
-      char identifier[16];
       const bool wide = chosen < wide_.size() && wide_[static_cast<std::size_t>(chosen)];
-      text += wide ? "$var wire 8 " : "$var wire 1 ";
-      text.append(identifier, WriteIdentifier(chosen, identifier));
-      text += " line" + std::to_string(line + 1) + " $end\n";
+      const std::string name = " line" + std::to_string(line + 1);
+      if (wide && !settings_.vectors) {
+        for (char bit = '0'; bit < '8'; ++bit) add("$var wire 1 ", name + '.' + bit);
+      } else {
+        add(wide ? "$var wire 8 " : "$var wire 1 ", name);
+      }
       if (text.size() >= OutputStream::kLargestRoom) {
         if (!proceed(0)) return false;
         out_.Write(text);
@@ -167,9 +231,12 @@ bool VcdFormat::WriteDefinitions(const Proceed& proceed) {
   } else {  // counted at once, however many lines there are: "$var wire 1 ", " line", " $end\n"
     bool overflow = false;
     const std::uint64_t lines = plan_.chosenLineCount;
+    const bool bits = !settings_.vectors;  // a wide line's 7 more wires, each with ".k"
     std::uint64_t size = CheckedProduct(lines, 12 + 5 + 6, overflow);
     size = CheckedSum(size, ChosenLineDigits(plan_, overflow), overflow);
-    size = CheckedSum(size, IdentifierLengths(lines, overflow), overflow);
+    size = CheckedSum(size, IdentifierLengths(lines + (bits ? 7 * wideLines_ : 0), overflow),
+                      overflow);
+    if (bits) size += wideLines_ * (7 * (12 + 5 + 6) + 8 * 2) + 7 * wideDigits_;
     out_.Count(size + head_.size() + kDefinitionsEnd.size() - (out_.Size() - start));
   }
   return true;
