@@ -140,53 +140,41 @@ ConversionRequest RequestFor(const fs::path& document, Format format, const Sele
   return request;
 }
 
-BlockSource::Block FailingSource::Read(std::span<char> buffer) {
-  if (failing_ && read_ == failAt_) throw DocumentUnreadable("cannot read: it broke");
-  const auto most =
-      failing_ ? std::min<std::uint64_t>(buffer.size(), failAt_ - read_) : buffer.size();
+BlockSource::Block ReadingSource::Read(std::span<char> buffer) {
+  if (read_ == reading_.failAt) throw DocumentUnreadable("cannot read: it broke");
+  std::this_thread::sleep_for(reading_.pause);
+  state_ = state_ * 1103515245 + 12345;
+  const std::uint64_t cut = reading_.largest ? 1 + (state_ >> 8) % reading_.largest : UINT64_MAX;
+  const std::uint64_t most = std::min({std::uint64_t{buffer.size()}, cut, reading_.failAt - read_});
   const Block block = source_->Read(buffer.first(static_cast<std::size_t>(most)));
   read_ += block.size;
   return block;
 }
 
-bool FailingSource::Rewind() {
-  failing_ = false;
-  return rereadable_ && source_->Rewind();
-}
-
-CutSource::CutSource(std::unique_ptr<BlockSource> source, std::size_t largest, std::uint32_t seed,
-                     bool rereadable, std::chrono::milliseconds pause)
-    : source_(std::move(source)),
-      largest_(largest),
-      seed_(seed),
-      state_(seed),
-      rereadable_(rereadable),
-      pause_(pause) {}
-
-bool CutSource::Rewind() {
-  state_ = seed_;
+bool ReadingSource::Rewind() {
+  reading_.failAt = UINT64_MAX;
+  state_ = reading_.seed;
   return Rereadable() && source_->Rewind();
-}
-
-BlockSource::Block CutSource::Read(std::span<char> buffer) {
-  std::this_thread::sleep_for(pause_);
-  state_ = state_ * 1103515245 + 12345;
-  return source_->Read(buffer.first(std::min(buffer.size(), 1 + (state_ >> 8) % largest_)));
 }
 
 ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed,
                                      std::chrono::milliseconds pause) {
+  if (way == Way::kUsual) return {};
+  ConversionEnvironment environment =
+      EnvironmentFor({largestBlock, seed, way == Way::kInPieces, UINT64_MAX, pause});
+  if (way == Way::kPlainly) environment.temporaryFiles = CreateNamedTemporaryFile;
+  return environment;
+}
+
+ConversionEnvironment EnvironmentFor(Reading reading) {
   ConversionEnvironment environment;
-  if (way == Way::kUsual) return environment;
   environment.openDocument = [=](std::string_view pathText) {
     OpenedDocument opened = OpenDocumentFile(pathText);
     if (opened.source) {
-      opened.source = std::make_unique<CutSource>(std::move(opened.source), largestBlock, seed,
-                                                  way == Way::kInPieces, pause);
+      opened.source = std::make_unique<ReadingSource>(std::move(opened.source), reading);
     }
     return opened;
   };
-  if (way == Way::kPlainly) environment.temporaryFiles = CreateNamedTemporaryFile;
   return environment;
 }
 
@@ -205,11 +193,9 @@ std::string ConversionOutcome(const ConversionRequest& request, ConversionProgre
 std::string ConversionOutcome(const fs::path& input, const ConversionEnvironment& environment,
                               const std::vector<std::string>& otherDocuments) {
   std::vector<FileIdentity> others;
-  for (const std::string& path : otherDocuments) {
+  for (const std::string& path : otherDocuments)
     if (auto identity = IdentityOf(PathFromText(path))) others.push_back(*identity);
-  }
-  ConversionRequest request;
-  request.pathText = Text(input);
+  ConversionRequest request = RequestFor(input);
   request.otherDocuments = others;
   FakeProgress progress;
   return ConversionOutcome(request, progress, environment);

@@ -83,22 +83,33 @@ std::string BlockedSignals();
 ConversionRequest RequestFor(const std::filesystem::path& document, Format format = Format::kTable,
                              const Selection& selection = {}, std::optional<double> rate = {});
 
-// A document whose first reading fails once `failAt` bytes have been read; read again
-// (when `rereadable`), it reads whole, as after a passing fault of a disk or a network.
-class FailingSource : public BlockSource {
+// How a ReadingSource reads a document: in blocks of pseudo-random sizes from 1 to
+// `largest` bytes (0: as asked), each after a `pause`, cut alike when read again. The
+// first reading fails once `failAt` bytes have been read; read again, it reads whole,
+// as after a passing fault of a disk or a network. Not `rereadable`, every byte goes
+// through the XML parser, as for a pipe.
+struct Reading {
+  std::size_t largest = 0;
+  std::uint32_t seed = 11;
+  bool rereadable = true;
+  std::uint64_t failAt = UINT64_MAX;
+  std::chrono::milliseconds pause{};
+};
+class ReadingSource : public BlockSource {
  public:
-  FailingSource(std::unique_ptr<BlockSource> source, std::uint64_t failAt, bool rereadable)
-      : source_(std::move(source)), failAt_(failAt), rereadable_(rereadable) {}
+  ReadingSource(std::unique_ptr<BlockSource> source, Reading reading)
+      : source_(std::move(source)), reading_(reading), state_(reading.seed) {}
   Block Read(std::span<char> buffer) override;
   std::uint64_t Size() const override { return source_->Size(); }
-  bool Rereadable() const override { return rereadable_; }
+  bool Rereadable() const override { return reading_.rereadable && source_->Rereadable(); }
   bool Rewind() override;
   std::optional<FileIdentity> Identity() const override { return source_->Identity(); }
 
  private:
   std::unique_ptr<BlockSource> source_;
-  std::uint64_t failAt_, read_ = 0;
-  bool rereadable_, failing_ = true;
+  Reading reading_;
+  std::uint32_t state_;
+  std::uint64_t read_ = 0;
 };
 
 // The bytes read at each block and the data decoded, of a document read to its end.
@@ -112,30 +123,6 @@ struct Recorder : ReaderClient, DataSink {
   std::string seen;
 };
 
-// A document file read in blocks of pseudo-random sizes from 1 to `largest` bytes, each
-// after a `pause`.
-// Not `rereadable`, every byte goes through the XML parser, as for a pipe.
-class CutSource : public BlockSource {
- public:
-  CutSource(std::unique_ptr<BlockSource> source, std::size_t largest, std::uint32_t seed,
-            bool rereadable, std::chrono::milliseconds pause = {});
-  Block Read(std::span<char> buffer) override;
-  std::uint64_t Size() const override { return source_->Size(); }
-  bool Rereadable() const override { return rereadable_ && source_->Rereadable(); }
-  // Read again, the blocks are cut as the first time: where expat reports some faults
-  // depends on where its input was cut.
-  bool Rewind() override;
-  std::optional<FileIdentity> Identity() const override { return source_->Identity(); }
-
- private:
-  std::unique_ptr<BlockSource> source_;
-  std::size_t largest_;
-  std::uint32_t seed_;
-  std::uint32_t state_;
-  bool rereadable_;
-  std::chrono::milliseconds pause_;
-};
-
 // Ways of converting that must end alike.
 enum class Way {
   kUsual,     // as conversions run
@@ -144,6 +131,8 @@ enum class Way {
 };
 ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed = 11,
                                      std::chrono::milliseconds pause = {});
+// Documents opened as files and read as `reading` says.
+ConversionEnvironment EnvironmentFor(Reading reading);
 
 // Progress that asks `onBlock`, when set, whether to go on, with the bytes read so far.
 struct FakeProgress : ConversionProgress {
