@@ -191,10 +191,10 @@ std::string ConversionOutcome(const ConversionRequest& request, ConversionProgre
 }
 
 std::string ConversionOutcome(const fs::path& input, const ConversionEnvironment& environment,
-                              const std::vector<std::string>& otherDocuments) {
+                              const std::vector<fs::path>& otherDocuments) {
   std::vector<FileIdentity> others;
-  for (const std::string& path : otherDocuments)
-    if (auto identity = IdentityOf(PathFromText(path))) others.push_back(*identity);
+  for (const fs::path& path : otherDocuments)
+    if (auto identity = IdentityOf(path)) others.push_back(*identity);
   ConversionRequest request = RequestFor(input);
   request.otherDocuments = others;
   FakeProgress progress;

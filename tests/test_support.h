@@ -149,6 +149,6 @@ std::string ConversionOutcome(const ConversionRequest& request, ConversionProgre
 // The same for the table of the document at `input`, with `otherDocuments` of the run.
 std::string ConversionOutcome(const std::filesystem::path& input,
                               const ConversionEnvironment& environment = {},
-                              const std::vector<std::string>& otherDocuments = {});
+                              const std::vector<std::filesystem::path>& otherDocuments = {});
 
 }  // namespace sorrelin::testing
