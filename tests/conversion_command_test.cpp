@@ -166,9 +166,7 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
   for (const Base64Kernel kernel : AvailableBase64Kernels()) {
     for (const ConversionCase& c : cases) {
       WriteFile(input, c.document);
-      std::string expected = c.outcome;
-      const bool prefix = expected.back() == '*';
-      if (prefix) expected.pop_back();
+      const std::size_t compared = c.outcome.ends_with('*') ? c.outcome.size() - 1 : c.outcome.npos;
       for (const Way way : {Way::kUsual, Way::kInPieces, Way::kPlainly}) {
         SCOPED_TRACE(std::string(c.name) + " way " + std::to_string(static_cast<int>(way)) + " " +
                      std::string(Base64KernelName(kernel)));
@@ -177,10 +175,9 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
         ConversionEnvironment environment = EnvironmentFor(way, 7 + c.document.size() / 512);
         environment.base64Kernel = kernel;
         const std::string outcome = ConversionOutcome(input, environment);
-        EXPECT_EQ(prefix ? outcome.substr(0, expected.size()) : outcome, expected);
-        if (!c.outputIsFolder && outcome.rfind("table ", 0) != 0) {
-          EXPECT_EQ(ReadFile(output), "earlier");
-        }
+        EXPECT_EQ(outcome.substr(0, compared), c.outcome.substr(0, compared));
+        EXPECT_TRUE(c.outputIsFolder || outcome.starts_with("table ") ||
+                    ReadFile(output) == "earlier");
         EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
       }
     }
@@ -264,9 +261,8 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
       EXPECT_EQ(outcome.substr(0, c.outcome.size()), c.outcome);
       EXPECT_TRUE(std::is_sorted(reads.begin(), reads.end()));
       EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", output}));
-      if (c.meanwhile != 1) {
-        EXPECT_EQ(ReadFile(folder / output), c.meanwhile == 2 ? "taken" : "earlier");
-      }
+      EXPECT_TRUE(c.meanwhile == 1 ||
+                  ReadFile(folder / output) == (c.meanwhile == 2 ? "taken" : "earlier"));
 #ifdef __linux__  // unnamed, an output under way leaves nothing even if the process is killed
       EXPECT_EQ(entriesMeanwhile.size() + (c.meanwhile == 2),
                 named && c.document != kept ? 3u : 2u);
