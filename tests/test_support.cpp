@@ -72,9 +72,8 @@ TempFolder::~TempFolder() {
 
 std::vector<std::string> TempFolder::Entries() const {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(path_)) {
+  for (const auto& entry : fs::directory_iterator(path_))
     names.push_back(entry.path().filename().string());
-  }
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -100,10 +99,8 @@ std::string Base64Decoded(Base64Kernel kernel, std::string_view text, int way, s
   for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
     if (way == 2) at += decoder.FeedRun(text.substr(at));
     seed = seed * 1103515245 + 12345;
-    n = std::min<std::size_t>(way == 0   ? text.size()
-                              : way == 1 ? 1 + (seed >> 16) % largest
-                                         : 1,
-                              text.size() - at);
+    n = way == 0 ? text.size() : way == 1 ? 1 + (seed >> 16) % largest : 1;
+    n = std::min(n, text.size() - at);
     while (at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) ++n;
     decoder.Feed(text.substr(at, n));
   }
