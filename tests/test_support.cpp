@@ -39,25 +39,6 @@ std::string EncodeBase64(std::span<const std::uint8_t> bytes, std::size_t lineWi
   return lineWidth == 0 ? text : lines;
 }
 
-std::string Root(const std::string& content) {
-  return "<QelvarTamberlinedata>" + content + "</QelvarTamberlinedata>";
-}
-std::string Result(const std::string& content) {
-  return "<Header><IQelDigitalResult>" + content + "</IQelDigitalResult></Header>";
-}
-std::string Header(const std::string& lines, const std::string& samples) {
-  return Result("<BusInfo><NumLines>" + lines + "</NumLines></BusInfo><NumSamples>" + samples +
-                "</NumSamples>");
-}
-std::string Data(const std::string& text) {
-  return "<Data><Segment><BinaryData>" + text + "</BinaryData></Segment></Data>";
-}
-std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
-                        const std::string& binaryData) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
-         Root(Header(numLines, numSamples) + Data(binaryData));
-}
-
 TempFolder::TempFolder() {
   std::random_device random;
   path_ = fs::temp_directory_path() /

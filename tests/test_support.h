@@ -23,14 +23,26 @@ std::string EncodeBase64(std::span<const std::uint8_t> bytes, std::size_t lineWi
 
 // Pieces of a document: the root element, Header with IQelDigitalResult, the counts
 // inside them, Data with one Segment and its BinaryData.
-std::string Root(const std::string& content);
-std::string Result(const std::string& content);
-std::string Header(const std::string& lines, const std::string& samples);
-std::string Data(const std::string& text);
+inline std::string Root(const std::string& content) {
+  return "<QelvarTamberlinedata>" + content + "</QelvarTamberlinedata>";
+}
+inline std::string Result(const std::string& content) {
+  return "<Header><IQelDigitalResult>" + content + "</IQelDigitalResult></Header>";
+}
+inline std::string Header(const std::string& lines, const std::string& samples) {
+  return Result("<BusInfo><NumLines>" + lines + "</NumLines></BusInfo><NumSamples>" + samples +
+                "</NumSamples>");
+}
+inline std::string Data(const std::string& text) {
+  return "<Data><Segment><BinaryData>" + text + "</BinaryData></Segment></Data>";
+}
 
 // A document of the usual shape with the given element texts.
-std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
-                        const std::string& binaryData);
+inline std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
+                               const std::string& binaryData) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
+         Root(Header(numLines, numSamples) + Data(binaryData));
+}
 
 // What `action` raised, as "error N: description", or "ok".
 template <typename Action>
