@@ -60,14 +60,12 @@ std::string Vcd(const Case& c) {
     const long double ticks = static_cast<long double>(sample) * perSecond / c.rate.value_or(1);
     return '#' + std::to_string(perSecond ? std::uint64_t(std::roundl(ticks)) : sample) + '\n';
   };
-  std::string text = "$version Sorrelin " SORRELIN_VERSION
-                     " $end\n$comment Converted from "
-                     "\"doc.XMLdig\": " +
-                     std::to_string(c.chosen.size()) + " of " + std::to_string(c.lines) +
-                     " lines, " + std::to_string(c.last + 1 - c.first) + " of " +
-                     std::to_string(c.samples) + " samples from sample " + std::to_string(c.first) +
-                     ", " + timing + " $end\n$timescale " + scale +
-                     " $end\n$scope module sorrelin $end\n";
+  const auto n = [](std::uint64_t number) { return std::to_string(number); };
+  std::string text =
+      "$version Sorrelin " SORRELIN_VERSION " $end\n$comment Converted from \"doc.XMLdig\": " +
+      n(c.chosen.size()) + " of " + n(c.lines) + " lines, " + n(c.last + 1 - c.first) + " of " +
+      n(c.samples) + " samples from sample " + n(c.first) + ", " + timing + " $end\n$timescale " +
+      scale + " $end\n$scope module sorrelin $end\n";
   std::vector<bool> wide;
   for (std::size_t i = 0; i < c.chosen.size(); ++i) {
     wide.push_back(false);
@@ -104,12 +102,10 @@ Case CaseOf(const std::uint8_t* data, std::size_t size) {
     auto& ranges = c.selection.lines;
     if (ranges.empty() || ranges.back().last + 1 < line) ranges.push_back({line, line});
     ranges.back().last = line;
+    c.chosen.push_back(line);
   }
-  for (std::uint64_t line = 1; line <= c.lines; ++line) {
-    bool chosen = c.selection.lines.empty();
-    for (const auto& range : c.selection.lines) chosen |= range.first <= line && line <= range.last;
-    if (chosen) c.chosen.push_back(line);
-  }
+  for (std::uint64_t line = 1; c.selection.lines.empty() && line <= c.lines; ++line)
+    c.chosen.push_back(line);  // none chosen: all
   c.last = c.samples;
   if (flags & 2 && c.samples > 0) {
     c.first = c.selection.firstSample = 1 + (next() | next() << 8) % c.samples;
