@@ -47,13 +47,8 @@ struct FakeMessages : MessagePresenter {
 };
 
 // ShowOpen "chooses" the next queued name, or cancels (keeping the last name).
-struct FakeDialog : FileDialog {
-  explicit FakeDialog(QStringList& choices) : choices(choices) {}
-  void SetDialogTitle(const QString&) override {}
-  void SetCancelError(bool) override {}
-  void SetFilter(const QString&) override {}
-  void SetFlags(int) override {}
-  void SetInitDir(const QString&) override {}
+struct FakeDialog : QtFileDialog {
+  explicit FakeDialog(QStringList& choices) : QtFileDialog(nullptr), choices(choices) {}
   void ShowOpen() override { name = choices.isEmpty() ? name : choices.takeFirst(); }
   QString FileName() const override { return name; }
   QStringList& choices;
