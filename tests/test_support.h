@@ -96,10 +96,10 @@ ConversionRequest RequestFor(const std::filesystem::path& document, Format forma
                              const Selection& selection = {}, std::optional<double> rate = {});
 
 // How a ReadingSource reads a document: in blocks of pseudo-random sizes from 1 to
-// `largest` bytes (0: as asked), each after a `pause`, cut alike when read again. The
-// first reading fails once `failAt` bytes have been read; read again, it reads whole,
-// as after a passing fault of a disk or a network. Not `rereadable`, every byte goes
-// through the XML parser, as for a pipe.
+// `largest` bytes (0: as asked), each after a `pause`, cut alike when read again (where
+// expat reports some faults depends on where its input was cut). The first reading fails once
+// `failAt` bytes have been read; read again, it reads whole, as after a passing fault of a disk or
+// a network. Not `rereadable`, every byte goes through the XML parser, as for a pipe.
 struct Reading {
   std::size_t largest = 0;
   std::uint32_t seed = 11;
