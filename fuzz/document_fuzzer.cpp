@@ -36,22 +36,19 @@ bool HasTheTableShape(const std::string& table) {
   return true;
 }
 
-const TempFolder& Folder() {
-  static const TempFolder folder;
-  return folder;
-}
+const TempFolder folder;
 
 // Converts the document over an earlier output; returns the table or the failure.
 std::string Convert(const sorrelin::ConversionEnvironment& environment) {
-  WriteFile(Folder() / "doc.txt", "earlier output");
-  const std::string outcome = ConversionOutcome(Folder() / "doc.XMLdig", environment);
+  WriteFile(folder / "doc.txt", "earlier output");
+  const std::string outcome = ConversionOutcome(folder / "doc.XMLdig", environment);
   const bool converted = outcome.rfind("table ", 0) == 0;
   const bool failed = outcome.rfind("Error: ", 0) == 0 || outcome.rfind("error 10", 0) == 0;
   if (converted ? !HasTheTableShape(outcome.substr(6))
-                : !failed || ReadFile(Folder() / "doc.txt") != "earlier output") {
+                : !failed || ReadFile(folder / "doc.txt") != "earlier output") {
     std::abort();
   }
-  if (Folder().Entries().size() != 2) std::abort();  // a temporary file was left behind
+  if (folder.Entries().size() != 2) std::abort();  // a temporary file was left behind
   // The free space a refusal mentions changes with everything else on the disk.
   if (outcome.rfind("error 1009", 0) == 0) return outcome.substr(0, outcome.find(" bytes"));
   return outcome;
@@ -68,7 +65,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  WriteFile(Folder() / "doc.XMLdig", std::string(reinterpret_cast<const char*>(data), size));
+  WriteFile(folder / "doc.XMLdig", std::string(reinterpret_cast<const char*>(data), size));
   // Block sizes from the document's own bytes, so a run is repeatable.
   std::uint32_t hash = 2166136261u;
   for (std::size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 16777619u;

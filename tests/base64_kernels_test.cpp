@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,13 +17,7 @@ using namespace sorrelin::testing;
 
 // `lines` lines of 76 pseudo-random alphabet characters and CR LF, then `tail`.
 std::string MimeLines(int lines, std::string_view tail) {
-  std::string text;
-  for (std::uint32_t i = 0, state = 7; i < lines * 76u; ++i) {
-    state = state * 1103515245 + 12345;
-    text += "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[state >> 16 & 63];
-    if (i % 76 == 75) text += "\r\n";
-  }
-  return text.append(tail);
+  return EncodeBase64(RandomBytes(57 * lines, 7)).append(tail);
 }
 
 TEST(Base64Decoder, DecodesOrNamesTheFirstFaultAndItsOffset) {

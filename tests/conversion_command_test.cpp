@@ -33,9 +33,8 @@ using namespace std::chrono_literals;
 // The table of `bytes` in rows of `samples` values.
 std::string Table(std::span<const std::uint8_t> bytes, std::size_t samples) {
   std::string table;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
+  for (std::size_t i = 0; i < bytes.size(); ++i)
     table += std::to_string(bytes[i]) + (i % samples == samples - 1 ? ",\r\n" : ",");
-  }
   return table;
 }
 
@@ -63,6 +62,9 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
       "<!DOCTYPE QelvarTamberlinedata [<!ENTITY x SYSTEM \"x.b64\"><!ENTITY d \"CQgH\">"
       "<!ENTITY % p \"<!ENTITY two '2'>\"> %p;]>";
   const std::string notFound = "error 1003: element not found: QelvarTamberlinedata/";
+  const std::string noLines = notFound + "Header/IQelDigitalResult/BusInfo/NumLines";
+  const std::string unread = "Error: external entity \"x.b64\" is not read at line 1, column ";
+  const std::string body = Header("2", "1") + Data("AQI="), oneTwo = "table 1,\r\n2,\r\n";
 
   TempFolder folder;
   const auto input = folder / "run.XMLdig";
@@ -91,16 +93,8 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
       {"the string value",
        Root(Header("<x a='1'>t</x><!-- no --><?pi no?>&#119;<![CDATA[o!]]>", "1") + Data("")),
        "error 1007: line count is not a number: \"two!\""},
-      {"another root", "<Other>" + Header("2", "1") + Data("AQI=") + "</Other>",
-       notFound + "Header/IQelDigitalResult/BusInfo/NumLines"},
-      {"a copy inside another element",
-       Root("<X>" + Root(Header("2", "1") + Data("AQI=")) + "</X>"),
-       notFound + "Header/IQelDigitalResult/BusInfo/NumLines"},
-      {"a level too deep",
-       Root("<Header><X><IQelDigitalResult><BusInfo><NumLines>2</NumLines></BusInfo><NumSamples>1"
-            "</NumSamples></IQelDigitalResult></X></Header>" +
-            Data("AQI=")),
-       notFound + "Header/IQelDigitalResult/BusInfo/NumLines"},
+      {"another root", "<Other>" + body + "</Other>", noLines},
+      {"a copy inside another element", Root("<X>" + Root(body) + "</X>"), noLines},
       {"no sample count, bad Base64",
        Root(Result("<BusInfo><NumLines>2</NumLines></BusInfo>") + Data("#")),
        notFound + "Header/IQelDigitalResult/NumSamples"},
@@ -109,37 +103,33 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
       // Encodings mapped here
       {"Windows-1252", declaration + "Windows-1252\"?>" + Root(Header("\x80\x9F", "1") + Data("")),
        "error 1007: line count is not a number: \"\xE2\x82\xAC\xC5\xB8\""},
-      {"cp1252", declaration + "cp1252\"?>" + Root(Header("2", "1") + Data("AQI=")),
-       "table 1,\r\n2,\r\n"},
+      {"cp1252", declaration + "cp1252\"?>" + Root(body), oneTwo},
       {"an encoding not known", declaration + "Xindows-1252\"?>" + Root(""),
        "Error: unknown encoding at line 1, column 31"},
       // Entities: the document's own are expanded, no other is ever read
-      {"a parameter entity", external + Root(Header("&two;", "1") + Data("AQI=")),
-       "table 1,\r\n2,\r\n"},
-      {"an external entity that hides nothing",
-       external + Root("<Note>&x;</Note>" + Header("2", "1") + Data("AQI=")), "table 1,\r\n2,\r\n"},
+      {"a parameter entity", external + Root(Header("&two;", "1") + Data("AQI=")), oneTwo},
+      {"an external entity that hides nothing", external + Root("<Note>&x;</Note>" + body), oneTwo},
       {"an external entity that could hide a count",
        external + Root(Result("<BusInfo>&x;<NumLines>2</NumLines></BusInfo><NumSamples>1"
                               "</NumSamples>") +
                        Data("AQI=")),
-       "Error: external entity \"x.b64\" is not read at line 1, column 174"},
+       unread + "174"},
       {"an external entity where the other count could be",
        external + Root(Result("<BusInfo><NumLines>2</NumLines></BusInfo>&x;<NumSamples>1"
                               "</NumSamples>") +
                        Data("AQI=")),
-       "Error: external entity \"x.b64\" is not read at line 1, column 206"},
+       unread + "206"},
       {"an external entity after the counts",
        external +
            Root(Result("<BusInfo><NumLines>2</NumLines></BusInfo><NumSamples>1</NumSamples>&x;") +
                 Data("AQI=")),
-       "table 1,\r\n2,\r\n"},
+       oneTwo},
       {"an external entity in Data", external + Root(Header("2", "1") + "<Data>&x;</Data>"),
-       "Error: external entity \"x.b64\" is not read at line 1, column 267"},
+       unread + "267"},
       {"an external entity where the data could be",
-       external + Root(Header("2", "1") + "&x;" + Data("AQI=")),
-       "Error: external entity \"x.b64\" is not read at line 1, column 261"},
+       external + Root(Header("2", "1") + "&x;" + Data("AQI=")), unread + "261"},
       {"an external entity in the data", external + Root(Header("2", "1") + Data("&x;")),
-       "Error: external entity \"x.b64\" is not read at line 1, column 288"},
+       unread + "288"},
       {"an entity of an unread DTD",
        "<!DOCTYPE QelvarTamberlinedata SYSTEM \"defs.dtd\">" + Root(Header("&n;", "1")),
        "Error: entity 'n', declared outside the document, is not read at line 1, column 121"},
@@ -176,9 +166,7 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
   for (const Base64Kernel kernel : AvailableBase64Kernels()) {
     for (const ConversionCase& c : cases) {
       WriteFile(input, c.document);
-      std::string expected = c.outcome;
-      const bool prefix = expected.back() == '*';
-      if (prefix) expected.pop_back();
+      const std::size_t compared = c.outcome.ends_with('*') ? c.outcome.size() - 1 : c.outcome.npos;
       for (const Way way : {Way::kUsual, Way::kInPieces, Way::kPlainly}) {
         SCOPED_TRACE(std::string(c.name) + " way " + std::to_string(static_cast<int>(way)) + " " +
                      std::string(Base64KernelName(kernel)));
@@ -187,10 +175,9 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
         ConversionEnvironment environment = EnvironmentFor(way, 7 + c.document.size() / 512);
         environment.base64Kernel = kernel;
         const std::string outcome = ConversionOutcome(input, environment);
-        EXPECT_EQ(prefix ? outcome.substr(0, expected.size()) : outcome, expected);
-        if (!c.outputIsFolder && outcome.rfind("table ", 0) != 0) {
-          EXPECT_EQ(ReadFile(output), "earlier");
-        }
+        EXPECT_EQ(outcome.substr(0, compared), c.outcome.substr(0, compared));
+        EXPECT_TRUE(c.outputIsFolder || outcome.starts_with("table ") ||
+                    ReadFile(output) == "earlier");
         EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", "run.txt"}));
       }
     }
@@ -240,7 +227,6 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
     for (const bool named : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (named ? ", named" : ""));
       for (const char* made : {"run.txt", "run.csv"}) fs::remove_all(folder / made);
-      WriteFile(folder / output, "earlier");
       ConversionEnvironment environment;
       if (named) environment.temporaryFiles = CreateNamedTemporaryFile;
       ConversionRequest request = RequestFor(folder / "run.XMLdig", c.format);
@@ -256,8 +242,7 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
         EXPECT_EQ(ConversionOutcome(request, counting, environment).substr(0, 6), "table ");
       }
       EXPECT_TRUE(c.format != FormatNamed("csv") || callsOnceRead == 3);
-      WriteFile(folder / output, "earlier");
-      if (c.meanwhile == 2) fs::remove(folder / output);
+      if (c.meanwhile != 2) WriteFile(folder / output, "earlier");
       const int stopAt = c.stopAtCall < 0 ? calls + 1 + c.stopAtCall : c.stopAtCall;
       std::vector<std::uint64_t> reads;
       std::vector<std::string> entriesMeanwhile;
@@ -276,9 +261,8 @@ TEST(RunConversion, StoppedOrUnplacedOutputsLeaveNothingAndProgressNeverRunsBack
       EXPECT_EQ(outcome.substr(0, c.outcome.size()), c.outcome);
       EXPECT_TRUE(std::is_sorted(reads.begin(), reads.end()));
       EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"run.XMLdig", output}));
-      if (c.meanwhile != 1) {
-        EXPECT_EQ(ReadFile(folder / output), c.meanwhile == 2 ? "taken" : "earlier");
-      }
+      EXPECT_TRUE(c.meanwhile == 1 ||
+                  ReadFile(folder / output) == (c.meanwhile == 2 ? "taken" : "earlier"));
 #ifdef __linux__  // unnamed, an output under way leaves nothing even if the process is killed
       EXPECT_EQ(entriesMeanwhile.size() + (c.meanwhile == 2),
                 named && c.document != kept ? 3u : 2u);
@@ -324,14 +308,12 @@ TEST(RunConversion, NeverReplacesADocumentThroughALinkAndWritesThroughOthers) {
   for (const auto& [to, link, input, outcome] : cases) {
     fs::remove(folder / link);
     fs::create_symlink(to, folder / link);
-    EXPECT_EQ(ConversionOutcome(folder / input, {},
-                                {Text(folder / "a.XMLdig"), Text(folder / "b.XMLdig")}),
+    EXPECT_EQ(ConversionOutcome(folder / input, {}, {folder / "a.XMLdig", folder / "b.XMLdig"}),
               outcome);
     EXPECT_TRUE(fs::is_symlink(folder / link));
   }
-  for (const char* name : {"a.XMLdig", "b.XMLdig", "c.txt"}) {
+  for (const char* name : {"a.XMLdig", "b.XMLdig", "c.txt"})
     EXPECT_EQ(ReadFile(folder / name), document);
-  }
   EXPECT_EQ(ReadFile(folder / "sub" / "new.txt") + ReadFile(folder / "sub" / "old.txt"),
             "5,\r\n5,\r\n");
   EXPECT_EQ(fs::status(folder / "sub" / "old.txt").permissions(), mode);
@@ -366,9 +348,8 @@ TEST(BoundedWork, LineCountsNoDiskHoldsAreRefusedCountedOrStoppedAtOnce) {
   request.output.kind = OutputPlace::Kind::kNowhere;
   request.format = FormatNamed("csv");
   std::uint64_t digits = 16;  // of 10^15
-  for (std::uint64_t n = 1, width = 1; n < 1000000000000000; n *= 10, ++width) {
+  for (std::uint64_t n = 1, width = 1; n < 1000000000000000; n *= 10, ++width)
     digits += 9 * n * width;
-  }
   EXPECT_EQ(Converted(request, progress).figures.outputBytes, 6 + 5000000000000000 + digits + 2);
   // Written: each block of the header or the definitions asks whether to go on.
 #ifdef __unix__

@@ -209,7 +209,7 @@ TEST(XmlPass, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
   for (const auto& [document, beside] : cases) {
     WriteFile(folder / "doc.XMLdig", document);
     for (const std::size_t largest : {16, 1}) {  // the first bytes in one block, or one a block
-      CutSource source(OpenDocumentFile(Text(folder / "doc.XMLdig")).source, largest, 1, true);
+      ReadingSource source(OpenDocumentFile(Text(folder / "doc.XMLdig")).source, {largest, 1});
       Recorder client;
       XmlPass pass(source, client, true, BestBase64Kernel());
       EXPECT_TRUE(pass.Run().end == DocumentRead::End::kRead &&

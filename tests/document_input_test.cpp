@@ -36,15 +36,9 @@ TEST(ReadFaults, AFailedReadIsFinalWhereverItComes) {
       SCOPED_TRACE(std::to_string(failAt));
       const char* output = format == FormatNamed("table") ? "run.txt" : "run.csv";
       WriteFile(folder / output, "earlier");
-      ConversionEnvironment environment;
-      environment.openDocument = [failAt](std::string_view path) {
-        OpenedDocument opened = OpenDocumentFile(path);
-        opened.source = std::make_unique<FailingSource>(std::move(opened.source), failAt, true);
-        return opened;
-      };
       FakeProgress progress;
-      const std::string outcome =
-          ConversionOutcome(RequestFor(folder / "run.XMLdig", format), progress, environment);
+      const std::string outcome = ConversionOutcome(RequestFor(folder / "run.XMLdig", format),
+                                                    progress, EnvironmentFor({.failAt = failAt}));
       EXPECT_EQ(outcome.substr(0, 100), "Error: cannot read: it broke");
       EXPECT_EQ(ReadFile(folder / output), "earlier");
       fs::remove(folder / output);
@@ -101,10 +95,9 @@ TEST(ReadAhead, EndsAsAReadOnTheCallersThreadWithAFaultAfterTheBytesBeforeIt) {
     WriteFile(folder / "doc.XMLdig", documents[document]);
     std::string outcomes[2];
     for (const bool ahead : {false, true}) {
-      std::unique_ptr<BlockSource> file = OpenDocumentFile(Text(folder / "doc.XMLdig")).source;
-      if (largestRead != 0)
-        file = std::make_unique<CutSource>(std::move(file), largestRead, 3, true);
-      FailingSource source(std::move(file), failAt, ahead);  // read ahead when rereadable
+      // Read ahead when rereadable.
+      ReadingSource source(OpenDocumentFile(Text(folder / "doc.XMLdig")).source,
+                           {largestRead, 3, ahead, failAt});
       Recorder recorder;
       XmlPass pass(source, recorder, true, BestBase64Kernel());
       const DocumentRead read = pass.Run();

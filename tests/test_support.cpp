@@ -39,25 +39,6 @@ std::string EncodeBase64(std::span<const std::uint8_t> bytes, std::size_t lineWi
   return lineWidth == 0 ? text : lines;
 }
 
-std::string Root(const std::string& content) {
-  return "<QelvarTamberlinedata>" + content + "</QelvarTamberlinedata>";
-}
-std::string Result(const std::string& content) {
-  return "<Header><IQelDigitalResult>" + content + "</IQelDigitalResult></Header>";
-}
-std::string Header(const std::string& lines, const std::string& samples) {
-  return Result("<BusInfo><NumLines>" + lines + "</NumLines></BusInfo><NumSamples>" + samples +
-                "</NumSamples>");
-}
-std::string Data(const std::string& text) {
-  return "<Data><Segment><BinaryData>" + text + "</BinaryData></Segment></Data>";
-}
-std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
-                        const std::string& binaryData) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
-         Root(Header(numLines, numSamples) + Data(binaryData));
-}
-
 TempFolder::TempFolder() {
   std::random_device random;
   path_ = fs::temp_directory_path() /
@@ -72,9 +53,8 @@ TempFolder::~TempFolder() {
 
 std::vector<std::string> TempFolder::Entries() const {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(path_)) {
+  for (const auto& entry : fs::directory_iterator(path_))
     names.push_back(entry.path().filename().string());
-  }
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -100,10 +80,8 @@ std::string Base64Decoded(Base64Kernel kernel, std::string_view text, int way, s
   for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
     if (way == 2) at += decoder.FeedRun(text.substr(at));
     seed = seed * 1103515245 + 12345;
-    n = std::min<std::size_t>(way == 0   ? text.size()
-                              : way == 1 ? 1 + (seed >> 16) % largest
-                                         : 1,
-                              text.size() - at);
+    n = way == 0 ? text.size() : way == 1 ? 1 + (seed >> 16) % largest : 1;
+    n = std::min(n, text.size() - at);
     while (at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) ++n;
     decoder.Feed(text.substr(at, n));
   }
@@ -140,53 +118,41 @@ ConversionRequest RequestFor(const fs::path& document, const FormatModule* forma
   return request;
 }
 
-BlockSource::Block FailingSource::Read(std::span<char> buffer) {
-  if (failing_ && read_ == failAt_) throw DocumentUnreadable("cannot read: it broke");
-  const auto most =
-      failing_ ? std::min<std::uint64_t>(buffer.size(), failAt_ - read_) : buffer.size();
+BlockSource::Block ReadingSource::Read(std::span<char> buffer) {
+  if (read_ == reading_.failAt) throw DocumentUnreadable("cannot read: it broke");
+  std::this_thread::sleep_for(reading_.pause);
+  state_ = state_ * 1103515245 + 12345;
+  const std::uint64_t cut = reading_.largest ? 1 + (state_ >> 8) % reading_.largest : UINT64_MAX;
+  const std::uint64_t most = std::min({std::uint64_t{buffer.size()}, cut, reading_.failAt - read_});
   const Block block = source_->Read(buffer.first(static_cast<std::size_t>(most)));
   read_ += block.size;
   return block;
 }
 
-bool FailingSource::Rewind() {
-  failing_ = false;
-  return rereadable_ && source_->Rewind();
-}
-
-CutSource::CutSource(std::unique_ptr<BlockSource> source, std::size_t largest, std::uint32_t seed,
-                     bool rereadable, std::chrono::milliseconds pause)
-    : source_(std::move(source)),
-      largest_(largest),
-      seed_(seed),
-      state_(seed),
-      rereadable_(rereadable),
-      pause_(pause) {}
-
-bool CutSource::Rewind() {
-  state_ = seed_;
+bool ReadingSource::Rewind() {
+  reading_.failAt = UINT64_MAX;
+  state_ = reading_.seed;
   return Rereadable() && source_->Rewind();
-}
-
-BlockSource::Block CutSource::Read(std::span<char> buffer) {
-  std::this_thread::sleep_for(pause_);
-  state_ = state_ * 1103515245 + 12345;
-  return source_->Read(buffer.first(std::min(buffer.size(), 1 + (state_ >> 8) % largest_)));
 }
 
 ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed,
                                      std::chrono::milliseconds pause) {
+  if (way == Way::kUsual) return {};
+  ConversionEnvironment environment =
+      EnvironmentFor({largestBlock, seed, way == Way::kInPieces, UINT64_MAX, pause});
+  if (way == Way::kPlainly) environment.temporaryFiles = CreateNamedTemporaryFile;
+  return environment;
+}
+
+ConversionEnvironment EnvironmentFor(Reading reading) {
   ConversionEnvironment environment;
-  if (way == Way::kUsual) return environment;
   environment.openDocument = [=](std::string_view pathText) {
     OpenedDocument opened = OpenDocumentFile(pathText);
     if (opened.source) {
-      opened.source = std::make_unique<CutSource>(std::move(opened.source), largestBlock, seed,
-                                                  way == Way::kInPieces, pause);
+      opened.source = std::make_unique<ReadingSource>(std::move(opened.source), reading);
     }
     return opened;
   };
-  if (way == Way::kPlainly) environment.temporaryFiles = CreateNamedTemporaryFile;
   return environment;
 }
 
@@ -203,13 +169,11 @@ std::string ConversionOutcome(const ConversionRequest& request, ConversionProgre
 }
 
 std::string ConversionOutcome(const fs::path& input, const ConversionEnvironment& environment,
-                              const std::vector<std::string>& otherDocuments) {
+                              const std::vector<fs::path>& otherDocuments) {
   std::vector<FileIdentity> others;
-  for (const std::string& path : otherDocuments) {
-    if (auto identity = IdentityOf(PathFromText(path))) others.push_back(*identity);
-  }
-  ConversionRequest request;
-  request.pathText = Text(input);
+  for (const fs::path& path : otherDocuments)
+    if (auto identity = IdentityOf(path)) others.push_back(*identity);
+  ConversionRequest request = RequestFor(input);
   request.otherDocuments = others;
   FakeProgress progress;
   return ConversionOutcome(request, progress, environment);

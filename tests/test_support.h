@@ -23,14 +23,26 @@ std::string EncodeBase64(std::span<const std::uint8_t> bytes, std::size_t lineWi
 
 // Pieces of a document: the root element, Header with IQelDigitalResult, the counts
 // inside them, Data with one Segment and its BinaryData.
-std::string Root(const std::string& content);
-std::string Result(const std::string& content);
-std::string Header(const std::string& lines, const std::string& samples);
-std::string Data(const std::string& text);
+inline std::string Root(const std::string& content) {
+  return "<QelvarTamberlinedata>" + content + "</QelvarTamberlinedata>";
+}
+inline std::string Result(const std::string& content) {
+  return "<Header><IQelDigitalResult>" + content + "</IQelDigitalResult></Header>";
+}
+inline std::string Header(const std::string& lines, const std::string& samples) {
+  return Result("<BusInfo><NumLines>" + lines + "</NumLines></BusInfo><NumSamples>" + samples +
+                "</NumSamples>");
+}
+inline std::string Data(const std::string& text) {
+  return "<Data><Segment><BinaryData>" + text + "</BinaryData></Segment></Data>";
+}
 
 // A document of the usual shape with the given element texts.
-std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
-                        const std::string& binaryData);
+inline std::string DocumentXml(const std::string& numLines, const std::string& numSamples,
+                               const std::string& binaryData) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
+         Root(Header(numLines, numSamples) + Data(binaryData));
+}
 
 // What `action` raised, as "error N: description", or "ok".
 template <typename Action>
@@ -83,22 +95,33 @@ std::string BlockedSignals();
 ConversionRequest RequestFor(const std::filesystem::path& document, const FormatModule* format = &DefaultFormat(),
                              const Selection& selection = {}, std::optional<double> rate = {});
 
-// A document whose first reading fails once `failAt` bytes have been read; read again
-// (when `rereadable`), it reads whole, as after a passing fault of a disk or a network.
-class FailingSource : public BlockSource {
+// How a ReadingSource reads a document: in blocks of pseudo-random sizes from 1 to
+// `largest` bytes (0: as asked), each after a `pause`, cut alike when read again (where
+// expat reports some faults depends on where its input was cut). The first reading fails once
+// `failAt` bytes have been read; read again, it reads whole, as after a passing fault of a disk or
+// a network. Not `rereadable`, every byte goes through the XML parser, as for a pipe.
+struct Reading {
+  std::size_t largest = 0;
+  std::uint32_t seed = 11;
+  bool rereadable = true;
+  std::uint64_t failAt = UINT64_MAX;
+  std::chrono::milliseconds pause{};
+};
+class ReadingSource : public BlockSource {
  public:
-  FailingSource(std::unique_ptr<BlockSource> source, std::uint64_t failAt, bool rereadable)
-      : source_(std::move(source)), failAt_(failAt), rereadable_(rereadable) {}
+  ReadingSource(std::unique_ptr<BlockSource> source, Reading reading)
+      : source_(std::move(source)), reading_(reading), state_(reading.seed) {}
   Block Read(std::span<char> buffer) override;
   std::uint64_t Size() const override { return source_->Size(); }
-  bool Rereadable() const override { return rereadable_; }
+  bool Rereadable() const override { return reading_.rereadable && source_->Rereadable(); }
   bool Rewind() override;
   std::optional<FileIdentity> Identity() const override { return source_->Identity(); }
 
  private:
   std::unique_ptr<BlockSource> source_;
-  std::uint64_t failAt_, read_ = 0;
-  bool rereadable_, failing_ = true;
+  Reading reading_;
+  std::uint32_t state_;
+  std::uint64_t read_ = 0;
 };
 
 // The bytes read at each block and the data decoded, of a document read to its end.
@@ -112,30 +135,6 @@ struct Recorder : ReaderClient, DataSink {
   std::string seen;
 };
 
-// A document file read in blocks of pseudo-random sizes from 1 to `largest` bytes, each
-// after a `pause`.
-// Not `rereadable`, every byte goes through the XML parser, as for a pipe.
-class CutSource : public BlockSource {
- public:
-  CutSource(std::unique_ptr<BlockSource> source, std::size_t largest, std::uint32_t seed,
-            bool rereadable, std::chrono::milliseconds pause = {});
-  Block Read(std::span<char> buffer) override;
-  std::uint64_t Size() const override { return source_->Size(); }
-  bool Rereadable() const override { return rereadable_ && source_->Rereadable(); }
-  // Read again, the blocks are cut as the first time: where expat reports some faults
-  // depends on where its input was cut.
-  bool Rewind() override;
-  std::optional<FileIdentity> Identity() const override { return source_->Identity(); }
-
- private:
-  std::unique_ptr<BlockSource> source_;
-  std::size_t largest_;
-  std::uint32_t seed_;
-  std::uint32_t state_;
-  bool rereadable_;
-  std::chrono::milliseconds pause_;
-};
-
 // Ways of converting that must end alike.
 enum class Way {
   kUsual,     // as conversions run
@@ -144,6 +143,8 @@ enum class Way {
 };
 ConversionEnvironment EnvironmentFor(Way way, std::size_t largestBlock, std::uint32_t seed = 11,
                                      std::chrono::milliseconds pause = {});
+// Documents opened as files and read as `reading` says.
+ConversionEnvironment EnvironmentFor(Reading reading);
 
 // Progress that asks `onBlock`, when set, whether to go on, with the bytes read so far.
 struct FakeProgress : ConversionProgress {
@@ -160,6 +161,6 @@ std::string ConversionOutcome(const ConversionRequest& request, ConversionProgre
 // The same for the table of the document at `input`, with `otherDocuments` of the run.
 std::string ConversionOutcome(const std::filesystem::path& input,
                               const ConversionEnvironment& environment = {},
-                              const std::vector<std::string>& otherDocuments = {});
+                              const std::vector<std::filesystem::path>& otherDocuments = {});
 
 }  // namespace sorrelin::testing
