@@ -15,8 +15,9 @@ namespace sorrelin {
 
 // A zip archive written front to back into an OutputStream, so that it can go to a
 // pipe: each entry's CRC and sizes follow its data, and ZIP64 records come where sizes,
-// offsets or the count of entries need them. Entries are deflated at the fastest level.
-// Memory: the central directory, kept until Finish, about 100 bytes an entry.
+// offsets or the count of entries need them. Entries are deflated at the fastest level,
+// or stored when deflate would not take a tenth off them. Memory: the central
+// directory, kept until Finish, about 100 bytes an entry.
 class ZipStream {
  public:
   // Raises ConversionError (kWriteFailed) when the writer cannot be made.
