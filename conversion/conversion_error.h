@@ -18,6 +18,7 @@ enum class ErrorNumber : int {
   kNotEnoughSpace = 1009,
   kWriteFailed = 1010,
   kSelectionOutsideCounts = 1011,
+  kTooManyChannels = 1012,
 };
 
 // Any failure of a conversion other than a document that cannot be loaded.

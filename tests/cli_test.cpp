@@ -127,7 +127,7 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"--quiet=yes x", 2, "sorrelin-convert: ", tryHelp},
       {"--lines 2-1 x", 2, "sorrelin-convert: a range of lines runs backwards: \"2-1\"\n", tryHelp},
       {"--samples 0- x", 2, "sorrelin-convert: a sample must be a number from 1: \"0\"\n", tryHelp},
-      {"--sample-rate 2.5MHz x", 2, "sorrelin-convert: --sample-rate is for csv and vcd only\n",
+      {"--sample-rate 2.5MHz x", 2, "sorrelin-convert: --sample-rate is for csv, vcd and sr only\n",
        tryHelp},
       {"-f npy --changes x", 2, "sorrelin-convert: --changes is for csv only\n", tryHelp},
       {"-f csv --vectors x", 2, "sorrelin-convert: --vectors is for vcd only\n", tryHelp},

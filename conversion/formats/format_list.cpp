@@ -3,15 +3,13 @@
 namespace sorrelin {
 
 // Each defined beside its writer.
-extern const FormatModule kTextTableFormat, kCsvFormat, kVcdFormat, kNpyFormat;
+extern const FormatModule kTextTableFormat, kCsvFormat, kVcdFormat, kNpyFormat,
+    kSigrokSessionFormat;
 
 namespace {
 
 constexpr const FormatModule* kFormats[] = {
-    &kTextTableFormat,
-    &kCsvFormat,
-    &kVcdFormat,
-    &kNpyFormat,
+    &kTextTableFormat, &kCsvFormat, &kVcdFormat, &kNpyFormat, &kSigrokSessionFormat,
 };
 
 }  // namespace
