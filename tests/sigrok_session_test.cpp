@@ -1,5 +1,6 @@
 // Sigrok sessions written by SigrokSessionFormat and read back by sigrok-cli: every
-// unit's bits, the channels' names and rate, and the limit of 64 channels.
+// unit's bits, the channels' names and rate, and the limit of 64 channels; and
+// PulseView opening a session and a dump whole.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -107,6 +108,43 @@ TEST(SigrokSession, SigrokCliReadsEveryChannelOfEverySample) {
                   std::to_string(channels) + "; choose lines with -l");
   }
 }
+
+#ifndef _WIN32
+// Opens `file` in PulseView under Xvfb, with `$2` a fresh HOME (it remembers the last
+// input format) and its log: "Acquisition took" once loaded. Prints the samples of
+// its logic packets; fails on a fault of the input module.
+constexpr const char* kPulseView = R"sh(HOME="$2" setsid xvfb-run -a pulseview -l 5 -i "$1" >"$2/log" 2>&1 &
+for _ in $(seq 600); do grep -q "Acquisition took" "$2/log" && break; sleep 0.1; done
+kill -- -$! 2>/dev/null; wait
+grep -q "Acquisition took" "$2/log" || exit 1
+! grep -E "input/[a-z]+: .*(Unexpected|rror|nvalid)" "$2/log" || exit 1
+grep -o "SR_DF_LOGIC packet ([0-9]* bytes, unitsize = [0-9]*" "$2/log" | tr -d "(," |
+  awk '{n += $3 / $NF} END {print n + 0}'
+)sh";
+
+TEST(SigrokSession, PulseViewOpensTheSessionAndTheDumpWhole) {
+  TempFolder folder;
+  WriteFile(folder / "open.sh", kPulseView);
+  std::vector<std::uint8_t> values = RandomBytes(3 * 5000, 5, 1);
+  values[5000 + 77] = 200;  // line 2: 8 channels, or 8 wires
+  WriteFile(folder / "doc.XMLdig", DocumentXml("3", "5000", EncodeBase64(values)));
+  for (const char* format : {"sr", "vcd"}) {
+    FakeProgress progress;
+    ASSERT_EQ(RunConversion(RequestFor(folder / "doc.XMLdig", FormatNamed(format), {}, 1e6),
+                            progress, {})
+                  .kind,
+              ConversionResult::Kind::kConverted);
+    const fs::path home = folder / format;
+    fs::create_directory(home);
+    EXPECT_EQ(Output("sh \"" + Text(folder / "open.sh") + "\" \"" +
+                         Text(folder / ("doc." + std::string(format))) + "\" \"" + Text(home) +
+                         "\"",
+                     folder / "samples.txt"),
+              "5000\n")
+        << format << ": " << ReadFile(home / "log").substr(0, 2000);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace sorrelin
