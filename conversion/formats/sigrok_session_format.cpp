@@ -105,16 +105,11 @@ bool SigrokSessionFormat::Begin(const Proceed&) {
 }
 
 void SigrokSessionFormat::Values(std::span<const std::uint8_t> values) {
-  std::uint8_t seen = 0;
-  for (const std::uint8_t value : values) seen |= value;
-  seen_ |= seen;
+  wide_.Take(values);
   spill_->Append(values);
 }
 
-void SigrokSessionFormat::EndLine() {
-  wide_.push_back(seen_ > 1);
-  seen_ = 0;
-}
+void SigrokSessionFormat::EndLine() { wide_.EndLine(); }
 
 bool SigrokSessionFormat::End(const Proceed& proceed) {
   // Each chosen line's first channel, counted from bit 0 of a unit.
@@ -123,7 +118,7 @@ bool SigrokSessionFormat::End(const Proceed& proceed) {
   std::uint64_t channels = 0;
   for (std::size_t k = 0; k < lines; ++k) {
     shifts[k] = static_cast<unsigned>(std::min(channels, kMostChannels));
-    channels += k < wide_.size() && wide_[k] ? 8 : 1;
+    channels += wide_[k] ? 8 : 1;
   }
   if (channels > kMostChannels) throw TooManyChannels(channels);
   const std::size_t unitSize = UnitSizeFor(channels);
@@ -182,7 +177,7 @@ std::string SigrokSessionFormat::Metadata(std::uint64_t channels, std::size_t un
   for (const DataPlan::LineSpan& span : plan_.chosenLines) {
     for (std::uint64_t line = span.begin; line < span.end; ++line, ++chosen) {
       const std::string name = "line" + std::to_string(line + 1);
-      if (!(chosen < wide_.size() && wide_[chosen])) {
+      if (!wide_[chosen]) {
         text += "probe" + std::to_string(++probe) + "=" + name + "\n";
         continue;
       }

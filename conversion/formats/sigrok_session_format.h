@@ -6,6 +6,7 @@
 
 #include "formats/output_format.h"
 #include "formats/spill_file.h"
+#include "formats/wide_lines.h"
 
 namespace sorrelin {
 
@@ -35,8 +36,7 @@ class SigrokSessionFormat : public OutputFormat {
   OutputStream& out_;
   FormatSettings settings_;
   std::unique_ptr<SpillFile> spill_;
-  std::vector<bool> wide_;  // the chosen lines come so far with values other than 0 and 1
-  std::uint8_t seen_ = 0;   // its values so far, OR-ed
+  WideLines wide_;
 };
 
 }  // namespace sorrelin

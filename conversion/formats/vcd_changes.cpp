@@ -88,7 +88,7 @@ void VcdChangeWriter::MakeTexts(std::uint64_t line, std::size_t count) {
   std::uint64_t wire = textsWire_;
   for (std::size_t i = 0; i < count; ++i) {
     LineText& entry = texts_[i];
-    const bool wide = wide_[static_cast<std::size_t>(line + i)];
+    const bool wide = wide_[line + i];
     entry.kind = !wide ? Kind::kBit : vectors_ ? Kind::kVector : Kind::kBits;
     entry.bits = static_cast<std::uint32_t>(bitTexts_.size());
     textsWide_ = textsWide_ || wide;
@@ -139,7 +139,7 @@ void VcdChangeWriter::Write(const SpillBlock& block, RoomWriter& text) {
     WriteNarrow(block, text);
     return;
   }
-  const bool endsDump = block.EndsLines(wide_.size());
+  const bool endsDump = block.EndsLines(wide_.Count());
   rows_.ForEach(block, [&](std::size_t j, std::size_t first, std::size_t count,
                            const std::uint8_t* row, const std::uint8_t* previous) {
     const std::uint64_t sample = block.firstSample + j;

@@ -9,6 +9,7 @@
 #include "formats/number_text.h"
 #include "formats/sample_rows.h"
 #include "formats/spill_file.h"
+#include "formats/wide_lines.h"
 #include "output/output_stream.h"
 
 namespace sorrelin {
@@ -39,7 +40,7 @@ struct VcdTicks {
 class VcdChangeWriter {
  public:
   // `wide[i]`: whether chosen line i has values other than 0 and 1. Both are kept.
-  VcdChangeWriter(const std::vector<bool>& wide, bool vectors, const VcdTicks& ticks)
+  VcdChangeWriter(const WideLines& wide, bool vectors, const VcdTicks& ticks)
       : wide_(wide), vectors_(vectors), ticks_(ticks) {}
   void Write(const SpillBlock& block, RoomWriter& text);
 
@@ -66,7 +67,7 @@ class VcdChangeWriter {
   // The first wire of chosen line `line`.
   std::uint64_t WireOf(std::uint64_t line) const;
 
-  const std::vector<bool>& wide_;
+  const WideLines& wide_;
   const bool vectors_;
   const VcdTicks& ticks_;
   SampleRows rows_;

@@ -163,19 +163,15 @@ bool VcdFormat::Begin(const Proceed&) {
 }
 
 void VcdFormat::Values(std::span<const std::uint8_t> values) {
-  std::uint8_t seen = 0;
-  for (const std::uint8_t value : values) seen |= value;
-  seen_ |= seen;
+  wide_.Take(values);
   spill_->Append(values);
 }
 
 void VcdFormat::EndLine() {
-  wide_.push_back(seen_ > 1);  // as lines come: memory only for the lines that have come
-  if (seen_ > 1) {
+  if (wide_.EndLine()) {
     ++wideLines_;
     wideDigits_ += DigitCount(line_ + 1);
   }
-  seen_ = 0;
   if (++line_ == plan_.chosenLines[span_].end && span_ + 1 < plan_.chosenLines.size()) {
     line_ = plan_.chosenLines[++span_].begin;
   }
@@ -212,7 +208,7 @@ bool VcdFormat::WriteDefinitions(const Proceed& proceed) {
   };
   for (const DataPlan::LineSpan& span : plan_.chosenLines) {
     for (std::uint64_t line = span.begin; line < span.end && out_.Writing(); ++line, ++chosen) {
-      const bool wide = chosen < wide_.size() && wide_[static_cast<std::size_t>(chosen)];
+      const bool wide = wide_[chosen];
       const std::string name = " line" + std::to_string(line + 1);
       if (wide && !settings_.vectors) {
         for (char bit = '0'; bit < '8'; ++bit) add("$var wire 1 ", name + '.' + bit);

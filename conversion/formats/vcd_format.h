@@ -7,6 +7,7 @@
 #include "formats/output_format.h"
 #include "formats/spill_file.h"
 #include "formats/vcd_changes.h"
+#include "formats/wide_lines.h"
 
 namespace sorrelin {
 
@@ -40,8 +41,7 @@ class VcdFormat : public OutputFormat {
   std::string head_;  // from $date to $scope
   VcdTicks ticks_;
   std::unique_ptr<SpillFile> spill_;
-  std::vector<bool> wide_;  // the chosen lines come so far with values other than 0 and 1
-  std::uint8_t seen_ = 0;   // its values so far, OR-ed
+  WideLines wide_;
   std::uint64_t wideLines_ = 0, wideDigits_ = 0;  // of those lines, and of their numbers
   std::size_t span_ = 0;                          // the chosen line under way
   std::uint64_t line_ = 0;
