@@ -148,12 +148,14 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
           ->type_name("DIR")
           ->excludes(outputOption);
   app.add_flag("--changes", options.changes,
-               "csv: a row at the first sample, at each change of a chosen line and at the last, "
-               "instead of a row per sample")
+               Listed(FormatNamesTaking(&FormatOptions::changes), "and") +
+                   ": a row at the first sample, at each change of a chosen line and at the "
+                   "last, instead of a row per sample")
       ->disable_flag_override();
   app.add_flag("--vectors", options.vectors,
-               "vcd: a line of other values than 0 and 1 as one 8-bit wire, instead of 8 wires "
-               "of 1 bit (for viewers that show vectors)")
+               Listed(FormatNamesTaking(&FormatOptions::vectors), "and") +
+                   ": a line of other values than 0 and 1 as one 8-bit wire, instead of 8 "
+                   "wires of 1 bit (for viewers that show vectors)")
       ->disable_flag_override();
   app.add_flag("-n,--no-clobber", options.noClobber,
                "skip a document whose output exists, or comes to exist before the new one is "
