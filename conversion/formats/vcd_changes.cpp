@@ -66,12 +66,6 @@ std::size_t WriteIdentifier(std::uint64_t wire, char* at) {
   }
 }
 
-std::uint64_t VcdTicks::Of(std::uint64_t sample) const {
-  const std::uint64_t at = first + sample;
-  if (whole != 0) return at * whole;
-  return static_cast<std::uint64_t>(std::round(static_cast<long double>(at) * ratio));
-}
-
 std::uint64_t VcdChangeWriter::WireOf(std::uint64_t line) const {
   if (line == nextLine_) return nextWire_;  // lines come in order, from 0 at each sample
   std::uint64_t wire = line;

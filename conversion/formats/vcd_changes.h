@@ -9,6 +9,7 @@
 #include "formats/number_text.h"
 #include "formats/sample_rows.h"
 #include "formats/spill_file.h"
+#include "formats/vcd_timescale.h"
 #include "formats/wide_lines.h"
 #include "output/output_stream.h"
 
@@ -21,15 +22,6 @@ inline constexpr std::string_view kDumpEnd = "$end\n";
 // characters: the printable characters '!' to '~' for the first 94 wires, then two of
 // them, and so on. Returns its length.
 std::size_t WriteIdentifier(std::uint64_t wire, char* at);
-
-// The time of a chosen sample, from 0, in ticks: that of its sample in the document,
-// `first` + the chosen sample, times `whole`, or when that is 0 times `ratio`, rounded.
-struct VcdTicks {
-  std::uint64_t first = 0;
-  std::uint64_t whole = 1;
-  long double ratio = 1;
-  std::uint64_t Of(std::uint64_t sample) const;
-};
 
 // Writes the changes of a value change dump from spill blocks that hold a look behind:
 // at the first sample every wire's value, after its time stamp between kDumpStart and
