@@ -1,7 +1,7 @@
 // Converts small documents made from the fuzz input to CSV and VCD, with lines and
-// samples chosen, an optional sample rate and VCD vectors or not, and compares every
-// byte with a plain writer that formats one value at a time (the VCD's $date line
-// left out), and the VCD's size counted without writing it with its size.
+// samples chosen, an optional sample rate, VCD vectors or CSV changes or not, and
+// compares every byte with a plain writer that formats one value at a time (the VCD's
+// $date line left out), and the VCD's size counted without writing it with its size.
 #include <algorithm>
 #include <bitset>
 #include <cmath>
@@ -23,6 +23,7 @@ struct Case {
   Selection selection;
   std::optional<double> rate;
   bool vectors = false;  // a line of other values than 0 and 1 as one wire of 8 bits
+  bool changes = false;  // CSV rows only at the first and last samples and at changes
   std::uint8_t At(std::uint64_t line, std::uint64_t sample) const {
     return values[(line - 1) * samples + sample - 1];
   }
@@ -38,6 +39,10 @@ std::string Csv(const Case& c) {
   for (const std::uint64_t line : c.chosen) text += ",line" + std::to_string(line);
   text += "\r\n";
   for (std::uint64_t s = c.first; s <= c.last && !c.chosen.empty(); ++s) {
+    const auto same = [&](std::uint64_t line) { return c.At(line, s) == c.At(line, s - 1); };
+    if (c.changes && s != c.first && s != c.last && std::all_of(c.chosen.begin(), c.chosen.end(), same)) {
+      continue;
+    }
     text += std::to_string(s) + (c.rate ? Number(",%.12g", double(s - 1) / *c.rate) : "");
     for (const std::uint64_t line : c.chosen) text += ',' + std::to_string(c.At(line, s));
     text += "\r\n";
@@ -158,7 +163,7 @@ Case CaseOf(const std::uint8_t* data, std::size_t size) {
   std::vector<unsigned> kinds(c.lines);
   for (unsigned& kind : kinds) kind = next();
   const std::size_t rest = size - at;
-  c.vectors = flags & 128;
+  c.vectors = c.changes = flags & 128;
   c.values.resize(c.lines * c.samples + (flags & 32 ? 5 : 0));
   for (std::size_t i = 0; i < c.values.size(); ++i) {
     const std::uint8_t byte = rest == 0 ? 0 : data[at + i % rest] + i / rest;
@@ -186,6 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeProgress progress;
     ConversionRequest request = RequestFor(folder / "doc.XMLdig", format, c.selection, c.rate);
     request.vectors = c.vectors;
+    request.changes = c.changes;
     const std::string made = ConversionOutcome(request, progress);
     if (format == FormatNamed("csv")) {
       Expect(made, "table " + Csv(c));

@@ -78,7 +78,6 @@ bool CsvFormat::Begin(const Proceed& proceed) {
   if (settings_.changes) {
     try {
       row_ = std::make_unique_for_overwrite<std::uint8_t[]>(plan_.chosenLineCount);
-      previous_ = std::make_unique_for_overwrite<std::uint8_t[]>(plan_.chosenLineCount);
     } catch (const std::bad_alloc&) {
       throw NotEnoughMemory();
     }
@@ -131,36 +130,51 @@ bool CsvFormat::EndChanges(const Proceed& proceed) {
   SampleRows rows;
   const std::uint64_t lines = plan_.chosenLineCount;
   const std::uint64_t last = plan_.firstSample + plan_.sampleCount;  // numbered from 1
+  const bool timed = settings_.sampleRate.has_value();
   std::uint64_t sample = plan_.firstSample;
+  bool changed = false;  // whether the pieces of a wide row gathered so far differ
   NumberText numbers;
-  return spill_->ReadBack(0, [&](const SpillBlock& block) {
+  // Writes the row of `atSample` from `values`, kRowLines at a time when wide.
+  const auto writeRow = [&](std::uint64_t atSample, const std::uint8_t* values) {
+    text.Ensure(kRowStartRoom);
+    char* at = numbers.Write(atSample, text.at);
+    *at++ = ',';
+    if (timed) at = WriteTime(atSample, at);
+    for (std::uint64_t i = 0; i < lines; i += kRowLines) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kRowLines, lines - i));
+      text.at = at;
+      text.Ensure(FormatRoom(n) + 1);
+      at = FormatValues(values + i, n, text.at);
+    }
+    at[-1] = '\r';  // the row's last comma
+    *at++ = '\n';
+    text.at = at;
+  };
+  // Each sample is read back with the one before it.
+  return spill_->ReadBack(1, [&](const SpillBlock& block) {
     if (!proceed(static_cast<double>(block.firstSample) / static_cast<double>(plan_.sampleCount))) {
       return false;
     }
     const bool endsRows = block.EndsLines(lines);
+    std::uint64_t blockSample = sample;
     rows.ForEach(block, [&](std::size_t, std::size_t first, std::size_t count,
-                            const std::uint8_t* row, const std::uint8_t*) {
-      std::memcpy(row_.get() + (block.firstLine + first), row, count);
-      if (!endsRows || first + count != block.lineCount) return;  // the row goes on
-      ++sample;
-      if (sample != plan_.firstSample + 1 && sample != last &&
-          std::memcmp(row_.get(), previous_.get(), lines) == 0) {
+                            const std::uint8_t* row, const std::uint8_t* previous) {
+      if (count == lines) {  // the whole row at once, with the one before
+        ++blockSample;
+        if (previous == nullptr || blockSample == last || std::memcmp(row, previous, count) != 0) {
+          writeRow(blockSample, row);
+        }
         return;
       }
-      text.Ensure(kRowStartRoom);
-      text.at = numbers.Write(sample, text.at);
-      *text.at++ = ',';
-      if (settings_.sampleRate) text.at = WriteTime(sample, text.at);
-      for (std::uint64_t i = 0; i < lines; i += kRowLines) {
-        const std::size_t n =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kRowLines, lines - i));
-        text.Ensure(FormatRoom(n) + 1);
-        text.at = FormatValues(row_.get() + i, n, text.at);
-      }
-      text.at[-1] = '\r';  // the row's last comma
-      *text.at++ = '\n';
-      row_.swap(previous_);
+      // A row too wide to come at once is gathered, piece after piece.
+      std::memcpy(row_.get() + (block.firstLine + first), row, count);
+      changed = changed || previous == nullptr || std::memcmp(row, previous, count) != 0;
+      if (!endsRows || first + count != block.lineCount) return;  // the row goes on
+      ++blockSample;
+      if (changed || blockSample == last) writeRow(blockSample, row_.get());
+      changed = false;
     });
+    sample = blockSample;
     return true;
   });
 }

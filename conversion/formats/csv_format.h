@@ -32,8 +32,8 @@ class CsvFormat : public OutputFormat {
   OutputStream& out_;
   FormatSettings settings_;
   std::unique_ptr<SpillFile> spill_;
-  // With changes: the row being gathered, and the one before it.
-  std::unique_ptr<std::uint8_t[]> row_, previous_;
+  // With changes: a row too wide to come at once, as it is gathered.
+  std::unique_ptr<std::uint8_t[]> row_;
 };
 
 }  // namespace sorrelin
