@@ -25,6 +25,8 @@ class NumberText {
       for (std::size_t k = 0; k < kWords; ++k) words[k] += step_[k];
       std::memcpy(words_, words, kRoom);
       --nines_;
+    } else if (number == number_ + 1) {
+      Carry();
     } else if (number != number_) {
       Set(number);
     }
@@ -34,6 +36,18 @@ class NumberText {
   }
 
  private:
+  // Adds 1 to a number that ends in 9: its trailing nines become zeros.
+  void Carry() noexcept {
+    char text[kRoom];
+    std::memcpy(text, words_, kRoom);
+    std::size_t k = length_;
+    while (k != 0 && text[k - 1] == '9') text[--k] = '0';
+    if (k == 0) return Set(number_ + 1);  // one digit more
+    ++text[k - 1];
+    std::memcpy(words_, text, kRoom);
+    nines_ = 9;
+  }
+
   void Set(std::uint64_t number) noexcept {
     char text[kRoom] = {};
     length_ = static_cast<std::size_t>(std::to_chars(text, text + kRoom, number).ptr - text);

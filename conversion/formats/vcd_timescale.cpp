@@ -32,12 +32,6 @@ std::uint64_t WholeTicks(long double ticks, std::uint64_t end) {
 
 }  // namespace
 
-std::uint64_t VcdTicks::Of(std::uint64_t sample) const {
-  const std::uint64_t at = first + sample;
-  if (whole != 0) return at * whole;
-  return static_cast<std::uint64_t>(std::round(static_cast<long double>(at) * ratio));
-}
-
 // The tick of a dump of the samples from `first` to `end` (excluded) of the document;
 // without a rate, a tick is a sample.
 VcdTimescale ChooseTimescale(std::optional<double> rate, std::uint64_t first, std::uint64_t end) {

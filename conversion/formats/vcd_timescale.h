@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,7 +13,11 @@ struct VcdTicks {
   std::uint64_t first = 0;
   std::uint64_t whole = 1;
   long double ratio = 1;
-  std::uint64_t Of(std::uint64_t sample) const;
+  std::uint64_t Of(std::uint64_t sample) const {
+    const std::uint64_t at = first + sample;
+    if (whole != 0) return at * whole;
+    return static_cast<std::uint64_t>(std::round(static_cast<long double>(at) * ratio));
+  }
 };
 
 // A dump's tick, its $timescale text, and what its $comment says of the timing.
