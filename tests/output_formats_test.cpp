@@ -32,7 +32,7 @@ bool Shell(const std::string& command, const fs::path& output) {
 }
 
 // Prints a NumPy file's type, shape and rows; or a csv file column after column, having
-// checked its times; of sigrok's rows, which are ticks from a dump's first time, the
+// checked its times, its rows of changes filled in; of sigrok's rows, which are ticks from a dump's first time, the
 // one amid each of `count` samples from `first` (from 0) at `rate`.
 constexpr const char* kReader = R"(import sys
 if sys.argv[1] == 'npy':
@@ -47,10 +47,17 @@ else:
         start = 2 - round(first * ticks / rate)
         rows = rows[1:2] + [rows[start + int((k + .5) * ticks / rate)]
                             for k in range(int(first), int(first + count))]
-    rate = float(sys.argv[3]) if sys.argv[1] == 'csv' and len(sys.argv) > 3 else 0
+    rate = float(sys.argv[3]) if sys.argv[1] != 'sigrok' and len(sys.argv) > 3 else 0
     for i, row in enumerate(rows if rate else []):
         t = row.pop(1)
         assert t == 'time_s' if i == 0 else abs(float(t) - (int(row[0]) - 1) / rate) < 1e-12
+    if sys.argv[1] == 'changes':  # each row differs from the one before, the last aside
+        filled = rows[:2]
+        for row in rows[2:]:
+            assert row[1:] != filled[-1][1:] or row is rows[-1]
+            filled += [[str(n)] + filled[-1][1:] for n in range(int(filled[-1][0]) + 1, int(row[0]))]
+            filled.append(row)
+        rows = filled
     for column in zip(*rows): print(' '.join(column))
 )";
 
@@ -100,6 +107,7 @@ struct ReadBackCase {
   Way way = Way::kUsual;
   bool vectors = false;        // a vcd's line of bytes as one wire of 8 bits
   std::uint64_t wideLine = 0;  // a line of any values, the others' from 0 to `largest`
+  bool changes = false;        // a csv's rows only where a value changes
 };
 
 TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
@@ -111,6 +119,11 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {FormatNamed("csv"), 6, 100, 1, {{{1, 2}, {6, 6}}, 5, 60}, {}, Way::kPlainly},
       {FormatNamed("csv"), 3, 200, 255, {}, 3e6, Way::kInPieces},
       {FormatNamed("csv"), 2, 0, 1, {}, 1000},
+      // With changes: rows of 3 lines, 1 in 8 the same as the one before; rows of 2048+
+      // lines, gathered in pieces, that all change or none does
+      {FormatNamed("csv"), 3, 300, 1, {{}, 5, 290}, 1000, Way::kInPieces, false, 0, true},
+      {FormatNamed("csv"), 2100, 30, 1, {{{2, 2100}}, 2, 30}, {}, Way::kUsual, false, 0, true},
+      {FormatNamed("csv"), 2100, 30, 0, {}, {}, Way::kUsual, false, 0, true},
       {FormatNamed("vcd"), 16, 3000, 1, {}, 1e6},
       {FormatNamed("vcd"), 100, 50, 1, {{{3, 99}}, 2, 49}, 1000, Way::kPlainly},
       {FormatNamed("vcd"), 5, 400, 255, {{{2, 4}}, 50, 350}},
@@ -157,6 +170,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     FakeProgress progress;
     ConversionRequest request = RequestFor(document, c.format, c.selection, c.rate);
     request.vectors = c.vectors;
+    request.changes = c.changes;
     ASSERT_EQ(RunConversion(request, progress, EnvironmentFor(c.way, 97)).kind,
               ConversionResult::Kind::kConverted);
     EXPECT_EQ(place.Entries(), (std::vector<std::string>{"doc.XMLdig", made.filename().string()}));
@@ -203,7 +217,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
                                     std::to_string(last + 1 - first) + ")\n" + byLine);
     } else if (c.format == FormatNamed("csv") && !python.empty()) {
       const std::string rate = c.rate ? std::to_string(*c.rate) : std::string();
-      ASSERT_TRUE(Shell(python + reader + "csv " + file + " " + rate, seen));
+      ASSERT_TRUE(Shell(python + reader + (c.changes ? "changes " : "csv ") + file + " " + rate, seen));
       EXPECT_EQ(ReadFile(seen), samples + "\n" + byLine);
     } else if (c.format == FormatNamed("vcd") && gtkwave) {
       ASSERT_TRUE(Shell("vcd2fst " + file + " \"" + fst.string() + "\"", seen));

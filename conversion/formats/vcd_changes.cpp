@@ -179,16 +179,28 @@ void VcdChangeWriter::Write(const SpillBlock& block, RoomWriter& text) {
 // Up to 16 lines of 0s and 1s, all of the block's: a row's changes in a few shuffles.
 void VcdChangeWriter::WriteNarrow(const SpillBlock& block, RoomWriter& text) {
   nextLine_ = nextWire_ = block.lineCount;
+  // Locals while a block is written, so that the compiler keeps them in registers.
+  NumberText tickText = tickText_;
+  const VcdTicks ticks = ticks_;
+  std::uint64_t stamped = stamped_;
   rows_.ForEach(block, [&](std::size_t j, std::size_t, std::size_t count, const std::uint8_t* row,
                            const std::uint8_t* previous) {
     const std::uint32_t changed =
         previous == nullptr ? (std::uint32_t{1} << count) - 1 : ChangedLines(row, previous, count);
     if (changed == 0) return;
     text.Ensure(kStampRoom + 16 * kChangeRoom + kDumpEnd.size());
-    WriteStamp(block.firstSample + j, text);
-    text.at = narrowWriter_(row, changed, '!', text.at);
-    if (previous == nullptr) text.Put(kDumpEnd);
+    char* at = text.at;
+    stamped = block.firstSample + j;
+    *at++ = '#';
+    at = tickText.Write(ticks.Of(stamped), at);
+    *at++ = '\n';
+    if (stamped == 0) at = std::copy(kDumpStart.begin(), kDumpStart.end(), at);
+    at = narrowWriter_(row, changed, '!', at);
+    if (previous == nullptr) at = std::copy(kDumpEnd.begin(), kDumpEnd.end(), at);
+    text.at = at;
   });
+  tickText_ = tickText;
+  stamped_ = stamped;
 }
 
 }  // namespace sorrelin
