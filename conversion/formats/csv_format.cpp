@@ -190,6 +190,7 @@ extern const FormatModule kCsvFormat{
     "csv",
     ".csv",
     "a row per sample, a column per line",
+    "CSV for spreadsheets",
     "output",
     true,
     true,

@@ -19,7 +19,8 @@ struct FormatOptions {
 struct FormatModule {
   std::string_view name;         // what --format takes: "csv"
   std::string_view extension;    // of the output file: ".csv"
-  std::string_view description;  // one line, for the help and the window's choices
+  std::string_view description;  // one line, for the help
+  std::string_view choice;       // the window's "Convert to" entry: "CSV for spreadsheets"
   std::string_view noun;         // what messages call the output: "table", "output"
   // Needs every chosen line of a sample at once, so keeps the values in a temporary
   // file until the last line has come.

@@ -46,6 +46,7 @@ void NpyFormat::Values(std::span<const std::uint8_t> values) {
 extern const FormatModule kNpyFormat{"npy",
                                      ".npy",
                                      "a NumPy array, lines x samples",
+                                     "NumPy array",
                                      "output",
                                      false,
                                      false,

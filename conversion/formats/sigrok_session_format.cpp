@@ -193,6 +193,7 @@ extern const FormatModule kSigrokSessionFormat{
     "sr",
     ".sr",
     "a sigrok session, for PulseView",
+    "sigrok session for PulseView",
     "output",
     true,
     true,

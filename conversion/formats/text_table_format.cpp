@@ -59,6 +59,7 @@ extern const FormatModule kTextTableFormat{
     "table",
     ".txt",
     "a row per line",
+    "Text table, a row per line",
     "table",
     false,
     true,

@@ -178,6 +178,7 @@ extern const FormatModule kVcdFormat{
     "vcd",
     ".vcd",
     "for waveform viewers",
+    "VCD for waveform viewers",
     "output",
     true,
     true,
