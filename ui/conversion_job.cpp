@@ -51,7 +51,7 @@ void Convert(QPromise<ConversionResult>& promise, const ConversionRequest& reque
 
 }  // namespace
 
-ConversionJob::ConversionJob(std::string pathText, ConversionEnvironment environment,
+ConversionJob::ConversionJob(ConversionRequest request, ConversionEnvironment environment,
                              ProgressShown showProgress, Ended ended, QObject* parent)
     : QObject(parent), showProgress_(std::move(showProgress)), ended_(std::move(ended)) {
   using Watcher = QFutureWatcher<ConversionResult>;
@@ -59,8 +59,6 @@ ConversionJob::ConversionJob(std::string pathText, ConversionEnvironment environ
     if (value > 0) showProgress_(value - 1);
   });
   connect(&watcher_, &Watcher::finished, this, [this] { ended_(Result()); });
-  ConversionRequest request;  // a table beside the document, replacing no other document
-  request.pathText = std::move(pathText);
   watcher_.setFuture(QtConcurrent::run(Convert, std::move(request), std::move(environment)));
 }
 

@@ -19,10 +19,10 @@ class ConversionJob : public QObject {
   using ProgressShown = std::function<void(int percent)>;
   using Ended = std::function<void(const ConversionResult& result)>;
 
-  // Starts converting the document that `pathText` names into its table beside it;
-  // `environment` gives the document's bytes and the temporary files.
-  ConversionJob(std::string pathText, ConversionEnvironment environment, ProgressShown showProgress,
-                Ended ended, QObject* parent = nullptr);
+  // Starts the conversion `request` asks for (by default the table beside the
+  // document); `environment` gives the document's bytes and the temporary files.
+  ConversionJob(ConversionRequest request, ConversionEnvironment environment,
+                ProgressShown showProgress, Ended ended, QObject* parent = nullptr);
   // Cancels a conversion under way and waits until the worker has stopped, which it
   // does the next time the conversion asks whether to go on. Nothing is told after.
   ~ConversionJob() override;

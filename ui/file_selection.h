@@ -19,6 +19,11 @@ class FileDialog {
   // Shows the modal open-file dialog; returns when it is closed.
   virtual void ShowOpen() = 0;
   virtual QString FileName() const = 0;
+  // Shows a modal save-file dialog titled `title`, in the folder of `suggested` and
+  // with its name, offering `filter` ("Description (*.ext)"); returns the path chosen,
+  // or an empty text after a cancel.
+  virtual QString ShowSave(const QString& title, const QString& suggested,
+                           const QString& filter) = 0;
 };
 
 inline const QString kDialogTitle = QStringLiteral("Choose the file *.xmldig");

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDropEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
@@ -14,8 +16,11 @@
 #include <QTimer>
 #include <utility>
 
+#include "conversion_error.h"
+#include "convert_to_menu.h"
 #include "failure_text.h"
 #include "interrupt_signals.h"
+#include "output_opener.h"
 #include "path_box.h"
 #include "qt_file_dialog.h"
 
@@ -52,6 +57,8 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
       command2_(new QPushButton(QStringLiteral("Path"), this)),
       text1_(new PathBox(this)),
       image1_(new QLabel(this)),
+      convertMenu_(MakeConvertToMenu(
+          this, [this](const FormatModule& format) { OpenConvertDialog(format); })),
       cmd_(dialog ? std::move(dialog) : std::make_unique<QtFileDialog>(this)),
       messages_(messages ? std::move(messages) : std::make_unique<MessageBoxPresenter>(this)),
       environment_(std::move(environment)) {
@@ -92,6 +99,11 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
   command1_->setFocus();
 
   connect(command1_, &QPushButton::clicked, this, &MainWindow::OnConversionClicked);
+  command1_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(command1_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { ShowConvertMenu(command1_->mapToGlobal(at)); });
+  command1_->installEventFilter(this);  // the Menu key and Shift+F10
+  text1_->AddToContextMenu(convertMenu_);
   connect(command2_, &QPushButton::clicked, this, &MainWindow::OnPathClicked);
   if (const int descriptor = InterruptSignalDescriptor(); descriptor >= 0) {
     auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
@@ -124,6 +136,14 @@ void MainWindow::ShowMessage(const std::string& text) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == command1_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Menu ||
+        (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+      ShowConvertMenu(command1_->mapToGlobal(QPoint(0, command1_->height())));
+      return true;
+    }
+  }
   // Installed on the application while a conversion runs; a message box keeps its keys.
   if (event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && watched->isWidgetType() &&
@@ -144,6 +164,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+  ShowConvertMenu(event->globalPos());
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (!DroppedPath(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
@@ -156,10 +180,42 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::OnConversionClicked() {
+  ConversionRequest request;  // a table beside the document, replacing no other document
+  request.pathText = PathText();
+  StartConversion(std::move(request));
+}
+
+void MainWindow::ShowConvertMenu(const QPoint& at) {
+  if (!job_) convertMenu_->popup(at);
+}
+
+void MainWindow::OpenConvertDialog(const FormatModule& format) {
   if (job_) return;
+  auto* dialog = new ConvertDialog(format, PathText(), convertChoices_, *cmd_, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+    convertChoices_ = dialog->Choices();
+    if (result == QDialog::Accepted) {
+      StartConversion(dialog->Request(), convertChoices_.openWhenDone ? dialog->Request().format
+                                                                      : nullptr);
+    }
+  });
+  dialog->open();
+}
+
+void MainWindow::StartConversion(ConversionRequest request, const FormatModule* opened) {
+  if (job_) return;
+  openWhenConverted_.clear();
+  openedFormat_ = opened;
+  if (opened) {
+    try {
+      openWhenConverted_ = QString::fromStdString(OutputPathOf(request));
+    } catch (const ConversionError&) {  // the conversion tells why
+    }
+  }
   SetBusy(true);
   job_ = new ConversionJob(
-      PathText(), environment_,
+      std::move(request), environment_,
       [this](int percent) { setWindowTitle(QStringLiteral("Sorrelin \u2013 %1 %").arg(percent)); },
       [this](const ConversionResult& result) { OnConversionEnded(result); }, this);
 }
@@ -170,6 +226,9 @@ void MainWindow::OnConversionEnded(const ConversionResult& result) {
   std::exchange(job_, nullptr)->deleteLater();  // its watcher is telling this now
   SetBusy(false);
   if (const std::string failure = FailureText(result); !failure.empty()) ShowMessage(failure);
+  if (result.kind == ConversionResult::Kind::kConverted && !openWhenConverted_.isEmpty()) {
+    OpenOutput(*openedFormat_, openWhenConverted_);
+  }
   if (const int signal = CaughtInterruptSignal()) EndAsSignalled(signal);
   if (std::exchange(closeWhenConverted_, false)) close();
 }

@@ -7,10 +7,12 @@
 
 #include "conversion_command.h"
 #include "conversion_job.h"
+#include "convert_dialog.h"
 #include "file_selection.h"
 #include "message_presenter.h"
 
 class QLabel;
+class QMenu;
 class QPushButton;
 
 namespace sorrelin {
@@ -22,7 +24,9 @@ class PathBox;
 // busy, takes no input but Escape, which cancels, and shows the progress in its
 // title. A failure is shown with its number, and the window stays open. Closing the
 // window while busy cancels, then closes. An interrupt signal ends the program once
-// no conversion runs.
+// no conversion runs. The "Convert to" menu (a right-click anywhere, or the Menu key
+// or Shift+F10 on Conversion) opens a format's dialog, whose conversion runs the same
+// way and may open its output when done.
 class MainWindow : public QWidget {
  public:
   // Without arguments the window uses Qt's file dialog and message boxes, and
@@ -39,11 +43,16 @@ class MainWindow : public QWidget {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
   void OnConversionClicked();
+  void ShowConvertMenu(const QPoint& at);
+  void OpenConvertDialog(const FormatModule& format);
+  // Runs `request` as Conversion does; once converted, opens the output with `opened`.
+  void StartConversion(ConversionRequest request, const FormatModule* opened = nullptr);
   void OnPathClicked();
   void OnConversionEnded(const ConversionResult& result);
   void OnInterruptSignal();
@@ -53,12 +62,17 @@ class MainWindow : public QWidget {
   QPushButton* command2_;
   PathBox* text1_;
   QLabel* image1_;
+  QMenu* convertMenu_;
   std::unique_ptr<FileDialog> cmd_;
   std::unique_ptr<MessagePresenter> messages_;
   ConversionEnvironment environment_;  // a copy for each conversion
   ConversionJob* job_ = nullptr;       // the conversion under way, if any
   QPointer<QWidget> focusBeforeBusy_;  // where the keyboard returns after a conversion
   bool closeWhenConverted_ = false;
+  ConvertChoices convertChoices_;  // the last "Convert to" dialog's, kept while running
+  // The output to open once the conversion under way has ended well, and its format.
+  QString openWhenConverted_;
+  const FormatModule* openedFormat_ = nullptr;
 };
 
 }  // namespace sorrelin

@@ -1,5 +1,6 @@
 #include "path_box.h"
 
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -107,6 +108,16 @@ void PathBox::ShowPath(const QString& path) {
 void PathBox::showEvent(QShowEvent* event) {
   QPlainTextEdit::showEvent(event);
   if (std::exchange(showEndWhenShown_, false)) ensureCursorVisible();
+}
+
+void PathBox::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = createStandardContextMenu(event->pos());
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  if (addedMenu_) {
+    menu->addSeparator();
+    menu->addMenu(addedMenu_);
+  }
+  menu->popup(event->globalPos());
 }
 
 void PathBox::focusInEvent(QFocusEvent* event) {

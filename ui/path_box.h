@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 
 namespace sorrelin {
 
@@ -16,8 +18,11 @@ class PathBox : public QPlainTextEdit {
   // Replaces the text with `path`, with the cursor and the view at its end, where
   // the document's name is.
   void ShowPath(const QString& path);
+  // A menu added under the box's own editing menu, which is shown on a right-click.
+  void AddToContextMenu(QMenu* menu) { addedMenu_ = menu; }
 
  protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
@@ -25,6 +30,7 @@ class PathBox : public QPlainTextEdit {
 
  private:
   bool showEndWhenShown_ = false;
+  QPointer<QMenu> addedMenu_;
 };
 
 }  // namespace sorrelin

@@ -33,4 +33,16 @@ void QtFileDialog::ShowOpen() {
   }
 }
 
+QString QtFileDialog::ShowSave(const QString& title, const QString& suggested,
+                               const QString& filter) {
+  QFileDialog dialog(parent_, title);
+  dialog.setObjectName(QStringLiteral("SaveAs"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(filter);
+  dialog.selectFile(suggested);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
 }  // namespace sorrelin

@@ -23,6 +23,7 @@ class QtFileDialog : public FileDialog {
   void SetInitDir(const QString& folder) override { initDir_ = folder; }
   void ShowOpen() override;
   QString FileName() const override { return fileName_; }
+  QString ShowSave(const QString& title, const QString& suggested, const QString& filter) override;
 
  private:
   QWidget* parent_;

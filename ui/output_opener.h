@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace sorrelin {
+
+struct FormatModule;
+
+// A program and its arguments; no program means the one the desktop associates with
+// the file's type.
+struct OpenCommand {
+  QString program;
+  QStringList arguments;
+};
+
+// How an output is opened: a sigrok session in PulseView, with the file as its input,
+// when PulseView is installed (its desktop entry takes no file); any other output, or
+// a session without PulseView, with the desktop's program for its type.
+OpenCommand OpenCommandFor(const FormatModule& format, const QString& path);
+
+// Opens the output as OpenCommandFor says, without waiting for the program; returns
+// whether it could be started.
+bool OpenOutput(const FormatModule& format, const QString& path);
+
+}  // namespace sorrelin
