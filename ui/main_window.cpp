@@ -12,14 +12,13 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
-#include <QSocketNotifier>
-#include <QTimer>
 #include <utility>
 
 #include "conversion_error.h"
 #include "convert_to_menu.h"
 #include "failure_text.h"
 #include "interrupt_signals.h"
+#include "interrupt_watch.h"
 #include "output_opener.h"
 #include "path_box.h"
 #include "qt_file_dialog.h"
@@ -36,9 +35,6 @@ QRect Twips(int left, int top, int width, int height) {
 
 // The layout was made for a small 8-point font; larger ones clip the captions.
 constexpr int kFontPointSize = 8;
-
-// Where no descriptor tells of interrupt signals, how often the window looks for one.
-constexpr int kInterruptPollMilliseconds = 150;
 
 // The local path of the first file in dropped data, or empty.
 QString DroppedPath(const QMimeData* data) {
@@ -105,19 +101,7 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> dialog,
   command1_->installEventFilter(this);  // the Menu key and Shift+F10
   text1_->AddToContextMenu(convertMenu_);
   connect(command2_, &QPushButton::clicked, this, &MainWindow::OnPathClicked);
-  if (const int descriptor = InterruptSignalDescriptor(); descriptor >= 0) {
-    auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this, notifier] {
-      notifier->setEnabled(false);  // one signal is enough to end the program
-      OnInterruptSignal();
-    });
-  } else {
-    auto* poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, [this] {
-      if (CaughtInterruptSignal() != 0) OnInterruptSignal();
-    });
-    poll->start(kInterruptPollMilliseconds);
-  }
+  WatchInterruptSignals(this, [this] { OnInterruptSignal(); });
 }
 
 MainWindow::~MainWindow() {
