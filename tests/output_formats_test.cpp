@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "formats/vcd_timescale.h"
 #include "platform/files.h"
 #include "test_support.h"
 
@@ -174,6 +175,8 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     ASSERT_EQ(RunConversion(request, progress, EnvironmentFor(c.way, 97)).kind,
               ConversionResult::Kind::kConverted);
     EXPECT_EQ(place.Entries(), (std::vector<std::string>{"doc.XMLdig", made.filename().string()}));
+    request.output.kind = OutputPlace::Kind::kNowhere;  // counted without writing: as long
+    EXPECT_EQ(RunConversion(request, progress).figures.outputBytes, fs::file_size(made));
 #ifdef __linux__
     struct stat status {};
     ASSERT_EQ(::stat(made.c_str(), &status), 0);
@@ -313,6 +316,10 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
       outcome.erase(6, end - 5);
     }
     EXPECT_EQ(outcome, c.outcome);
+  }
+  // Rates the front ends refuse make ticks of a sample, as no rate does.
+  for (const double rate : {-1e6, 0.0, HUGE_VAL, double{NAN}}) {
+    EXPECT_EQ(ChooseTimescale(rate, 0, 10).timing, "sample rate unknown: a tick is a sample");
   }
 }
 
