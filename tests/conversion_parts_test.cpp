@@ -1,6 +1,5 @@
 // The core's parts on their own (the output name rule, count texts, outputs that
-// cannot be written, the reader's choice of decoding beside the parser, the formats'
-// smallest sizes, the platform file) and faults of the
+// cannot be written, the formats' smallest sizes, the platform file) and faults of the
 // machine (outputs the user may not write, taken temporary names, a full quota, short
 // reads and writes, file watchers, a read error). A full disk is tried through the
 // command line, where the program's handling of a size limit takes part.
@@ -22,7 +21,6 @@
 #include "output/safe_output_file.h"
 #include "output/temporary_file.h"
 #include "platform/files.h"
-#include "read/xml_pass.h"
 #include "terminal.h"
 #include "test_support.h"
 
@@ -192,34 +190,6 @@ TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
         EXPECT_TRUE(format->name == "sr" || out.Size() == made->SmallestSize())
             << format->name << changes << lines << 'x' << samples;
       }
-    }
-  }
-}
-
-TEST(XmlPass, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
-  const std::string body = Root(Data(std::string(64, 'A')));
-  auto wide = [](const std::string& text) {  // UTF-16LE
-    std::string utf16;
-    for (const char c : text) utf16 += {c, '\0'};
-    return utf16;
-  };
-  const std::string declared = "<?xml version=\"1.0\" encoding=\"";
-  const std::vector<std::pair<std::string, bool>> cases = {
-      {body, true},
-      {declared + "ISO-8859-1\"?>" + body, true},
-      {declared + "Windows-1252\"?>" + body, true},
-      {"\xFF\xFE" + wide(body), false},
-      {wide(declared + "UTF-16\"?>" + body), false}};
-  TempFolder folder;
-  for (const auto& [document, beside] : cases) {
-    WriteFile(folder / "doc.XMLdig", document);
-    for (const std::size_t largest : {16, 1}) {  // the first bytes in one block, or one a block
-      ReadingSource source(OpenDocumentFile(Text(folder / "doc.XMLdig")).source, {largest, 1});
-      Recorder client;
-      XmlPass pass(source, client, true, BestBase64Kernel());
-      EXPECT_TRUE(pass.Run().end == DocumentRead::End::kRead &&
-                  pass.DecodedBesideParser() == beside)
-          << document;
     }
   }
 }
