@@ -65,6 +65,16 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
   const std::string noLines = notFound + "Header/IQelDigitalResult/BusInfo/NumLines";
   const std::string unread = "Error: external entity \"x.b64\" is not read at line 1, column ";
   const std::string body = Header("2", "1") + Data("AQI="), oneTwo = "table 1,\r\n2,\r\n";
+  // The document of two lines of one sample with the external entity at place n of six.
+  const auto entityAt = [&external](int n) {
+    std::string xml = external + Root(Result("<BusInfo>^1<NumLines>2</NumLines></BusInfo>^2"
+                                             "<NumSamples>1</NumSamples>^3") +
+                                      "^4<Data>^5<Segment><BinaryData>^6AQI=</BinaryData>"
+                                      "</Segment></Data>");
+    for (char place = '1'; place <= '6'; ++place)
+      xml.replace(xml.find({'^', place}), 2, place == '0' + n ? "&x;" : "");
+    return xml;
+  };
 
   TempFolder folder;
   const auto input = folder / "run.XMLdig";
@@ -109,27 +119,12 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
       // Entities: the document's own are expanded, no other is ever read
       {"a parameter entity", external + Root(Header("&two;", "1") + Data("AQI=")), oneTwo},
       {"an external entity that hides nothing", external + Root("<Note>&x;</Note>" + body), oneTwo},
-      {"an external entity that could hide a count",
-       external + Root(Result("<BusInfo>&x;<NumLines>2</NumLines></BusInfo><NumSamples>1"
-                              "</NumSamples>") +
-                       Data("AQI=")),
-       unread + "174"},
-      {"an external entity where the other count could be",
-       external + Root(Result("<BusInfo><NumLines>2</NumLines></BusInfo>&x;<NumSamples>1"
-                              "</NumSamples>") +
-                       Data("AQI=")),
-       unread + "206"},
-      {"an external entity after the counts",
-       external +
-           Root(Result("<BusInfo><NumLines>2</NumLines></BusInfo><NumSamples>1</NumSamples>&x;") +
-                Data("AQI=")),
-       oneTwo},
-      {"an external entity in Data", external + Root(Header("2", "1") + "<Data>&x;</Data>"),
-       unread + "267"},
-      {"an external entity where the data could be",
-       external + Root(Header("2", "1") + "&x;" + Data("AQI=")), unread + "261"},
-      {"an external entity in the data", external + Root(Header("2", "1") + Data("&x;")),
-       unread + "288"},
+      {"an external entity that could hide a count", entityAt(1), unread + "174"},
+      {"an external entity where the other count could be", entityAt(2), unread + "206"},
+      {"an external entity after the counts", entityAt(3), oneTwo},
+      {"an external entity where the data could be", entityAt(4), unread + "261"},
+      {"an external entity in Data", entityAt(5), unread + "267"},
+      {"an external entity in the data", entityAt(6), unread + "288"},
       {"an entity of an unread DTD",
        "<!DOCTYPE QelvarTamberlinedata SYSTEM \"defs.dtd\">" + Root(Header("&n;", "1")),
        "Error: entity 'n', declared outside the document, is not read at line 1, column 121"},
