@@ -113,7 +113,9 @@ TEST(TextRules, OutputNamesAndCounts) {
   }
 }
 
-TEST(SafeOutputFile, RefusesOutputsThatCannotBeWrittenAndNamesTheCause) {
+// Outputs that cannot be written and failed file calls name their cause; a file is no
+// terminal; an interrupt signal is caught.
+TEST(Platform, FileCallsNameTheirFaultsAndInterruptSignalsAreCaught) {
   TempFolder folder;
   const std::vector<std::pair<std::filesystem::path, std::string>> cases = {
       {folder / "no such folder" / "x.txt", std::strerror(ENOENT)},
@@ -132,12 +134,19 @@ TEST(SafeOutputFile, RefusesOutputsThatCannotBeWrittenAndNamesTheCause) {
   EXPECT_EQ(ReadFile(folder / "kept.txt"), "kept");
   // Reading back past a file's end fails, and says why.
   char bytes[8];
-  EXPECT_TRUE(!ReadAt(OpenFile(folder / "kept.txt", "rb").get(), 2, bytes, 3) && errno == EIO);
+  const auto kept = OpenFile(folder / "kept.txt", "rb");
+  EXPECT_TRUE(!ReadAt(kept.get(), 2, bytes, 3) && errno == EIO);
+  EXPECT_FALSE(IsTerminal(kept.get()));
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"kept.txt"});
+  CatchInterruptSignals();
+  std::raise(SIGTERM);
+  EXPECT_EQ(CaughtInterruptSignal(), SIGTERM);
 }
 
 #ifdef __linux__
-TEST(MachineFaults, TakenTemporaryNamesFullQuotasAndShortReadsAndWritesAreMetRightly) {
+// Taken temporary names, full quotas, short reads and writes, file watchers, special
+// files, terminals, read errors and a program started without arguments.
+TEST(MachineFaults, OnLinuxAreMetRightly) {
   TempFolder folder;
   WriteFile(folder / "t.XMLdig", DocumentXml("1", "1", "BQ=="));
   for (const auto& made : {TemporaryFileFactory(CreateTemporaryFile), {CreateNamedTemporaryFile}}) {
@@ -162,6 +171,29 @@ TEST(MachineFaults, TakenTemporaryNamesFullQuotasAndShortReadsAndWritesAreMetRig
     EXPECT_EQ(ConversionOutcome(request, progress), whole);
     largestTransfer = SIZE_MAX;
   }
+  WriteFile(folder / "run.XMLdig", DocumentXml("x", "1", "AQ=="));
+  WriteFile(folder / "run.txt", "earlier");
+  // File watchers and backup tools see an open for writing as a change.
+  const int watch = ::inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(::inotify_add_watch(watch, (folder / "run.txt").c_str(), IN_OPEN | IN_CLOSE_WRITE), 0);
+  EXPECT_EQ(ConversionOutcome(folder / "run.XMLdig").substr(0, 10), "error 1007");
+  char events[4096];
+  EXPECT_LT(::read(watch, events, sizeof events), 0);
+  ::close(watch);
+  fs::remove(folder / "run.txt");
+  ASSERT_EQ(::mkfifo((folder / "run.txt").c_str(), 0600), 0);  // never replaced by a table
+  EXPECT_EQ(
+      ConversionOutcome(folder / "run.XMLdig"),
+      "error 1006: cannot write \"" + Text(folder / "run.txt") + "\": it is not a regular file");
+  // A document that cannot be read through: reading address 0 of this process fails.
+  EXPECT_EQ(ConversionOutcome("/proc/self/mem"),
+            "Error: cannot read the document at byte 0: " + std::string(std::strerror(EIO)));
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+  EXPECT_TRUE(IsTerminal(OpenFile(::ptsname(terminal), "w").get()));
+  ::close(terminal);
+  char* noArguments[] = {nullptr};  // exec may start a program without even its name
+  EXPECT_TRUE(CommandLineArguments(0, noArguments).empty());
 }
 #endif
 
@@ -210,14 +242,6 @@ TEST(XmlPass, MemoryThatRunsOutIsANumberedErrorAndKeepsTheEarlierTable) {
                                          "error 1002: not enough memory for this document"}));
 }
 
-TEST(Platform, CatchesInterruptSignalsAndTellsATerminal) {
-  CatchInterruptSignals();
-  std::raise(SIGTERM);
-  EXPECT_EQ(CaughtInterruptSignal(), SIGTERM);
-  TempFolder folder;
-  EXPECT_FALSE(IsTerminal(CreateNewFile(folder / "file").get()));
-}
-
 #ifndef _WIN32
 // Runs this one test again as user nobody; false when that cannot be done here.
 bool PassesAsNobody(const std::string& test) {
@@ -256,35 +280,6 @@ TEST(MachineFaults, OutputsTheUserMayNotWriteAreRefusedAndKept) {
   EXPECT_EQ(ReadFile(folder / "ro.txt"), "kept");
   fs::permissions(folder / "ro.txt", fs::perms::owner_all);  // Windows removes no read-only file
 }
-
-#ifdef __linux__
-TEST(MachineFaults, WatchersSpecialFilesTerminalsReadErrorsAndNoArguments) {
-  TempFolder folder;
-  WriteFile(folder / "run.XMLdig", DocumentXml("x", "1", "AQ=="));
-  WriteFile(folder / "run.txt", "earlier");
-  // File watchers and backup tools see an open for writing as a change.
-  const int watch = ::inotify_init1(IN_NONBLOCK);
-  ASSERT_GE(::inotify_add_watch(watch, (folder / "run.txt").c_str(), IN_OPEN | IN_CLOSE_WRITE), 0);
-  EXPECT_EQ(ConversionOutcome(folder / "run.XMLdig").substr(0, 10), "error 1007");
-  char events[4096];
-  EXPECT_LT(::read(watch, events, sizeof events), 0);
-  ::close(watch);
-  fs::remove(folder / "run.txt");
-  ASSERT_EQ(::mkfifo((folder / "run.txt").c_str(), 0600), 0);  // never replaced by a table
-  EXPECT_EQ(
-      ConversionOutcome(folder / "run.XMLdig"),
-      "error 1006: cannot write \"" + Text(folder / "run.txt") + "\": it is not a regular file");
-  // A document that cannot be read through: reading address 0 of this process fails.
-  EXPECT_EQ(ConversionOutcome("/proc/self/mem"),
-            "Error: cannot read the document at byte 0: " + std::string(std::strerror(EIO)));
-  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
-  EXPECT_TRUE(IsTerminal(OpenFile(::ptsname(terminal), "w").get()));
-  ::close(terminal);
-  char* noArguments[] = {nullptr};  // exec may start a program without even its name
-  EXPECT_TRUE(CommandLineArguments(0, noArguments).empty());
-}
-#endif
 
 }  // namespace
 }  // namespace sorrelin
