@@ -1,6 +1,5 @@
 // The core's parts on their own (the output name rule, count texts, outputs that
-// cannot be written, the reader's choice of decoding beside the parser, the formats'
-// smallest sizes, the platform file) and faults of the
+// cannot be written, the formats' smallest sizes, the platform file) and faults of the
 // machine (outputs the user may not write, taken temporary names, a full quota, short
 // reads and writes, file watchers, a read error). A full disk is tried through the
 // command line, where the program's handling of a size limit takes part.
@@ -22,7 +21,6 @@
 #include "output/safe_output_file.h"
 #include "output/temporary_file.h"
 #include "platform/files.h"
-#include "read/xml_pass.h"
 #include "terminal.h"
 #include "test_support.h"
 
@@ -100,10 +98,8 @@ namespace fs = std::filesystem;
 
 TEST(TextRules, OutputNamesAndCounts) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"C:\\data\\run1.XMLdig", "C:\\data\\run1.txt"},
       {"/data/RUN1.xmldig", "/data/RUN1.txt"},
       {".XMLdig", ".txt"},
-      {"a", "a.txt"},
   };
   for (const auto& [input, output] : cases) EXPECT_EQ(OutputPathFor(input), output) << input;
   EXPECT_EQ(ErrorOf([] { OutputPathFor(""); }),
@@ -117,11 +113,11 @@ TEST(TextRules, OutputNamesAndCounts) {
   }
 }
 
-TEST(SafeOutputFile, RefusesOutputsThatCannotBeWrittenAndNamesTheCause) {
+// Outputs that cannot be written and failed file calls name their cause; a file is no
+// terminal; an interrupt signal is caught.
+TEST(Platform, FileCallsNameTheirFaultsAndInterruptSignalsAreCaught) {
   TempFolder folder;
-  std::filesystem::create_directory(folder / "table.txt");
   const std::vector<std::pair<std::filesystem::path, std::string>> cases = {
-      {folder / "table.txt", "it is a folder"},
       {folder / "no such folder" / "x.txt", std::strerror(ENOENT)},
       {folder / (std::string(300, 'n') + ".txt"), std::strerror(ENAMETOOLONG)},
   };
@@ -138,12 +134,19 @@ TEST(SafeOutputFile, RefusesOutputsThatCannotBeWrittenAndNamesTheCause) {
   EXPECT_EQ(ReadFile(folder / "kept.txt"), "kept");
   // Reading back past a file's end fails, and says why.
   char bytes[8];
-  EXPECT_TRUE(!ReadAt(OpenFile(folder / "kept.txt", "rb").get(), 2, bytes, 3) && errno == EIO);
-  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"kept.txt", "table.txt"}));
+  const auto kept = OpenFile(folder / "kept.txt", "rb");
+  EXPECT_TRUE(!ReadAt(kept.get(), 2, bytes, 3) && errno == EIO);
+  EXPECT_FALSE(IsTerminal(kept.get()));
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"kept.txt"});
+  CatchInterruptSignals();
+  std::raise(SIGTERM);
+  EXPECT_EQ(CaughtInterruptSignal(), SIGTERM);
 }
 
 #ifdef __linux__
-TEST(MachineFaults, TakenTemporaryNamesFullQuotasAndShortReadsAndWritesAreMetRightly) {
+// Taken temporary names, full quotas, short reads and writes, file watchers, special
+// files, terminals, read errors and a program started without arguments.
+TEST(MachineFaults, OnLinuxAreMetRightly) {
   TempFolder folder;
   WriteFile(folder / "t.XMLdig", DocumentXml("1", "1", "BQ=="));
   for (const auto& made : {TemporaryFileFactory(CreateTemporaryFile), {CreateNamedTemporaryFile}}) {
@@ -168,6 +171,29 @@ TEST(MachineFaults, TakenTemporaryNamesFullQuotasAndShortReadsAndWritesAreMetRig
     EXPECT_EQ(ConversionOutcome(request, progress), whole);
     largestTransfer = SIZE_MAX;
   }
+  WriteFile(folder / "run.XMLdig", DocumentXml("x", "1", "AQ=="));
+  WriteFile(folder / "run.txt", "earlier");
+  // File watchers and backup tools see an open for writing as a change.
+  const int watch = ::inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(::inotify_add_watch(watch, (folder / "run.txt").c_str(), IN_OPEN | IN_CLOSE_WRITE), 0);
+  EXPECT_EQ(ConversionOutcome(folder / "run.XMLdig").substr(0, 10), "error 1007");
+  char events[4096];
+  EXPECT_LT(::read(watch, events, sizeof events), 0);
+  ::close(watch);
+  fs::remove(folder / "run.txt");
+  ASSERT_EQ(::mkfifo((folder / "run.txt").c_str(), 0600), 0);  // never replaced by a table
+  EXPECT_EQ(
+      ConversionOutcome(folder / "run.XMLdig"),
+      "error 1006: cannot write \"" + Text(folder / "run.txt") + "\": it is not a regular file");
+  // A document that cannot be read through: reading address 0 of this process fails.
+  EXPECT_EQ(ConversionOutcome("/proc/self/mem"),
+            "Error: cannot read the document at byte 0: " + std::string(std::strerror(EIO)));
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+  EXPECT_TRUE(IsTerminal(OpenFile(::ptsname(terminal), "w").get()));
+  ::close(terminal);
+  char* noArguments[] = {nullptr};  // exec may start a program without even its name
+  EXPECT_TRUE(CommandLineArguments(0, noArguments).empty());
 }
 #endif
 
@@ -196,34 +222,6 @@ TEST(OutputFormats, TheSmallestSizeIsThatOfAnOutputOfZeros) {
   }
 }
 
-TEST(XmlPass, DecodesBesideTheParserOnlyInAsciiCompatibleDocuments) {
-  const std::string body = Root(Data(std::string(64, 'A')));
-  auto wide = [](const std::string& text) {  // UTF-16LE
-    std::string utf16;
-    for (const char c : text) utf16 += {c, '\0'};
-    return utf16;
-  };
-  const std::string declared = "<?xml version=\"1.0\" encoding=\"";
-  const std::vector<std::pair<std::string, bool>> cases = {
-      {body, true},
-      {declared + "ISO-8859-1\"?>" + body, true},
-      {declared + "Windows-1252\"?>" + body, true},
-      {"\xFF\xFE" + wide(body), false},
-      {wide(declared + "UTF-16\"?>" + body), false}};
-  TempFolder folder;
-  for (const auto& [document, beside] : cases) {
-    WriteFile(folder / "doc.XMLdig", document);
-    for (const std::size_t largest : {16, 1}) {  // the first bytes in one block, or one a block
-      ReadingSource source(OpenDocumentFile(Text(folder / "doc.XMLdig")).source, {largest, 1});
-      Recorder client;
-      XmlPass pass(source, client, true, BestBase64Kernel());
-      EXPECT_TRUE(pass.Run().end == DocumentRead::End::kRead &&
-                  pass.DecodedBesideParser() == beside)
-          << document;
-    }
-  }
-}
-
 // Memory that runs out at any of expat's allocations ends in 1001 (no reader) or 1002,
 // never in a partial table.
 TEST(XmlPass, MemoryThatRunsOutIsANumberedErrorAndKeepsTheEarlierTable) {
@@ -242,14 +240,6 @@ TEST(XmlPass, MemoryThatRunsOutIsANumberedErrorAndKeepsTheEarlierTable) {
   }
   EXPECT_EQ(seen, (std::set<std::string>{"error 1001: cannot create the XML reader",
                                          "error 1002: not enough memory for this document"}));
-}
-
-TEST(Platform, CatchesInterruptSignalsAndTellsATerminal) {
-  CatchInterruptSignals();
-  std::raise(SIGTERM);
-  EXPECT_EQ(CaughtInterruptSignal(), SIGTERM);
-  TempFolder folder;
-  EXPECT_FALSE(IsTerminal(CreateNewFile(folder / "file").get()));
 }
 
 #ifndef _WIN32
@@ -290,35 +280,6 @@ TEST(MachineFaults, OutputsTheUserMayNotWriteAreRefusedAndKept) {
   EXPECT_EQ(ReadFile(folder / "ro.txt"), "kept");
   fs::permissions(folder / "ro.txt", fs::perms::owner_all);  // Windows removes no read-only file
 }
-
-#ifdef __linux__
-TEST(MachineFaults, WatchersSpecialFilesTerminalsReadErrorsAndNoArguments) {
-  TempFolder folder;
-  WriteFile(folder / "run.XMLdig", DocumentXml("x", "1", "AQ=="));
-  WriteFile(folder / "run.txt", "earlier");
-  // File watchers and backup tools see an open for writing as a change.
-  const int watch = ::inotify_init1(IN_NONBLOCK);
-  ASSERT_GE(::inotify_add_watch(watch, (folder / "run.txt").c_str(), IN_OPEN | IN_CLOSE_WRITE), 0);
-  EXPECT_EQ(ConversionOutcome(folder / "run.XMLdig").substr(0, 10), "error 1007");
-  char events[4096];
-  EXPECT_LT(::read(watch, events, sizeof events), 0);
-  ::close(watch);
-  fs::remove(folder / "run.txt");
-  ASSERT_EQ(::mkfifo((folder / "run.txt").c_str(), 0600), 0);  // never replaced by a table
-  EXPECT_EQ(
-      ConversionOutcome(folder / "run.XMLdig"),
-      "error 1006: cannot write \"" + Text(folder / "run.txt") + "\": it is not a regular file");
-  // A document that cannot be read through: reading address 0 of this process fails.
-  EXPECT_EQ(ConversionOutcome("/proc/self/mem"),
-            "Error: cannot read the document at byte 0: " + std::string(std::strerror(EIO)));
-  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
-  EXPECT_TRUE(IsTerminal(OpenFile(::ptsname(terminal), "w").get()));
-  ::close(terminal);
-  char* noArguments[] = {nullptr};  // exec may start a program without even its name
-  EXPECT_TRUE(CommandLineArguments(0, noArguments).empty());
-}
-#endif
 
 }  // namespace
 }  // namespace sorrelin

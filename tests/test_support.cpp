@@ -162,8 +162,6 @@ std::string ConversionOutcome(const ConversionRequest& request, ConversionProgre
   if (result.kind == ConversionResult::Kind::kCancelled) return "cancelled";
   if (result.kind == ConversionResult::Kind::kSkipped) return "skipped " + result.text;
   if (result.kind != ConversionResult::Kind::kConverted) return FailureText(result, "error");
-  if (request.output.kind == OutputPlace::Kind::kFile)
-    return "table " + ReadFile(PathFromText(request.output.path));
   return "table " +
          ReadFile(PathFromText(OutputPathFor(request.pathText, request.format->extension)));
 }

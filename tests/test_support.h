@@ -154,8 +154,9 @@ struct FakeProgress : ConversionProgress {
   std::function<bool(std::uint64_t bytesRead)> onBlock;
 };
 
-// How a conversion ended: "table " and the output's bytes, "cancelled", "skipped " and
-// the output's path, or the failure's text ("Error: ...", "error N: ...").
+// How a conversion ended: "table " and the bytes of the output beside the document,
+// "cancelled", "skipped " and the output's path, or the failure's text ("Error: ...",
+// "error N: ...").
 std::string ConversionOutcome(const ConversionRequest& request, ConversionProgress& progress,
                               const ConversionEnvironment& environment = {});
 // The same for the table of the document at `input`, with `otherDocuments` of the run.
