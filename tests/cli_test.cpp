@@ -142,16 +142,18 @@ TEST(CommandLine, ConvertsEveryPathAndOptionsChooseWhatIsMadeAndWhereItGoes) {
       Line(folder / "x.XMLdig", "Error: no element found at line 1, column 4") +
       Line(folder / "two.XMLdig", "error 1007: line count is not a number: \"two\"");
 #ifndef _WIN32
-  // No table replaces another document of the batch; control characters in names are escaped.
+  // No table replaces another document of the batch; control characters and bytes that
+  // are not UTF-8 in names are escaped.
   WriteFile(folder / "e.XMLdig", d);
   fs::create_symlink("d.XMLdig", folder / "e.txt");
-  const std::string f = Text(folder / "f\n\x01\x9B\xE2\x80\xA9") + "g.XMLdig";
+  const std::string f = Text(folder / "f\n\x01\x9B\xE2\x80\xA9\xED\xA0\x80") + "g.XMLdig";
   WriteFile(PathFromText(f), "<x>");
   batch.append(" ").append(Arg(folder / "e.XMLdig")).append(" '").append(f).append("'");
   failures +=
       Line(folder / "e.XMLdig", "error 1006: cannot write \"" + Text(folder / "e.txt") +
                                     "\": it is another document being converted") +
-      Line(folder / "f\\n\\x01\\x9B\\u2029g.XMLdig", "Error: no element found at line 1, column 4");
+      Line(folder / "f\\n\\x01\\x9B\\u2029\\xED\\xA0\\x80g.XMLdig",  // a surrogate's bytes
+           "Error: no element found at line 1, column 4");
 #endif
   std::filesystem::create_directory(folder / "out");
   WriteFile(folder / "a.XMLdig", DocumentXml("3", "2", "AQIDBAUG"));  // 1 2 / 3 4 / 5 6
