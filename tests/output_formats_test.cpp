@@ -318,9 +318,8 @@ TEST(OutputFormats, WriteSmallOutputsExactly) {
     EXPECT_EQ(outcome, c.outcome);
   }
   // Rates the front ends refuse make ticks of a sample, as no rate does.
-  for (const double rate : {-1e6, 0.0, HUGE_VAL, double{NAN}}) {
+  for (const double rate : {-1e6, 0.0, HUGE_VAL, double{NAN}})
     EXPECT_EQ(ChooseTimescale(rate, 0, 10).timing, "sample rate unknown: a tick is a sample");
-  }
 }
 
 }  // namespace

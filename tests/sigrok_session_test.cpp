@@ -99,13 +99,12 @@ TEST(SigrokSession, SigrokCliReadsEveryChannelOfEverySample) {
     const std::string show = Output(input + " --show", folder / "show.txt");
     EXPECT_TRUE(show.starts_with(c.showStart) && show.ends_with(c.showEnd)) << show;
   }
-#ifndef _WIN32  // the last session's entries are dated; deflated only where that saves
+  // The last session's entries are dated, and deflated only where that saves.
   const std::string entries = Output(
       "python3 -c \"import sys, zipfile; print(*[(i.filename, i.compress_type, i.date_time[0] > "
       "2000) for i in zipfile.ZipFile(sys.argv[1]).infolist()])\" " + Text(folder / "s.sr"),
       folder / "entries.txt");
   EXPECT_EQ(entries, "('version', 0, True) ('metadata', 8, True) ('logic-1-1', 0, True)\n");
-#endif
   // Too many chosen lines, or lines of other values that make too many channels.
   const std::pair<SessionCase, int> refused[] = {{{65, 2, 0, {}, {}, "", ""}, 65},
                                                  {{9, 2, 0x1FF, {}, {}, "", ""}, 72}};
