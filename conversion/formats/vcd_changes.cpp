@@ -55,6 +55,16 @@ std::uint32_t ChangedLines(const std::uint8_t* row, const std::uint8_t* before, 
 #endif
 }
 
+// Writes the time stamp of `sample` at `at`, with room for kStampRoom, and at the
+// first sample the start of the dump; returns the end.
+char* WriteStampText(std::uint64_t sample, const VcdTicks& ticks, NumberText& tickText, char* at) {
+  *at++ = '#';
+  at = tickText.Write(ticks.Of(sample), at);
+  *at++ = '\n';
+  if (sample == 0) at = std::copy(kDumpStart.begin(), kDumpStart.end(), at);
+  return at;
+}
+
 }  // namespace
 
 std::size_t WriteIdentifier(std::uint64_t wire, char* at) {
@@ -120,10 +130,7 @@ char* VcdChangeWriter::WriteChange(const LineText& line, std::uint8_t before, st
 
 void VcdChangeWriter::WriteStamp(std::uint64_t sample, RoomWriter& text) {
   stamped_ = sample;
-  *text.at++ = '#';
-  text.at = tickText_.Write(ticks_.Of(sample), text.at);
-  *text.at++ = '\n';
-  if (sample == 0) text.at = std::copy(kDumpStart.begin(), kDumpStart.end(), text.at);
+  text.at = WriteStampText(sample, ticks_, tickText_, text.at);
 }
 
 void VcdChangeWriter::Write(const SpillBlock& block, RoomWriter& text) {
@@ -189,12 +196,8 @@ void VcdChangeWriter::WriteNarrow(const SpillBlock& block, RoomWriter& text) {
         previous == nullptr ? (std::uint32_t{1} << count) - 1 : ChangedLines(row, previous, count);
     if (changed == 0) return;
     text.Ensure(kStampRoom + 16 * kChangeRoom + kDumpEnd.size());
-    char* at = text.at;
     stamped = block.firstSample + j;
-    *at++ = '#';
-    at = tickText.Write(ticks.Of(stamped), at);
-    *at++ = '\n';
-    if (stamped == 0) at = std::copy(kDumpStart.begin(), kDumpStart.end(), at);
+    char* at = WriteStampText(stamped, ticks, tickText, text.at);
     at = narrowWriter_(row, changed, '!', at);
     if (previous == nullptr) at = std::copy(kDumpEnd.begin(), kDumpEnd.end(), at);
     text.at = at;
