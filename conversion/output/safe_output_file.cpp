@@ -116,11 +116,12 @@ void SafeOutputFile::Write(const char* bytes, std::size_t size) {
 }
 
 bool SafeOutputFile::Commit(const std::function<bool()>& proceed) {
-  if (reserved_ > written_) TrimReservedSpace(temporary_.file.get(), written_);
   auto fail = [this](const std::string& why) {
     throw ConversionError(ErrorNumber::kWriteFailed,
                           "cannot replace " + Quoted(targetText_) + ": " + why);
   };
+  // Space reserved ahead is part of the file until it is cut off.
+  if (reserved_ > written_ && !CutToSize(temporary_.file.get(), written_)) fail(ErrnoMessage(errno));
   // On the disk before it has a name: a power cut cannot leave it half written.
   if (sync_ && !SyncFileData(temporary_.file.get())) {
     if (IsDiskFull(errno)) DiskFull();

@@ -68,9 +68,10 @@ bool SyncFileData(std::FILE* file);
 // on failure.
 bool SyncFolder(const std::filesystem::path& folder);
 
-// Reserves disk space for the first `bytes` bytes of an open file without changing
-// its size, where the file system can. Returns false only when the disk (or quota)
-// is too full; where reserving is not supported it does nothing.
+// Reserves disk space for the first `bytes` bytes of an open file, where the file
+// system can; the file grows to that size if it was smaller, to be cut back to what
+// was written by CutToSize. Returns false only when the disk (or quota) is too full;
+// where reserving is not supported it does nothing.
 bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes);
 // Reserves `bytes` for an open file in `folder` as ReserveFileSpace does, refusing
 // them at once where the folder's disk has less free space than that. False when the
@@ -79,9 +80,9 @@ bool ReserveFreeSpace(std::FILE* file, const std::filesystem::path& folder, std:
 // Whether an open file is on a network or user-space file system, where a read may
 // wait on a server for as long as it likes.
 bool OnRemoteFileSystem(std::FILE* file);
-// Gives back the space reserved past the first `bytes` bytes of an open file of that
-// size, where reserving is supported.
-void TrimReservedSpace(std::FILE* file, std::uint64_t bytes);
+// Cuts an open file to its first `bytes` bytes, giving back the space reserved past
+// them. False, with errno, where it could not be cut.
+bool CutToSize(std::FILE* file, std::uint64_t bytes);
 
 // Writes all of `size` bytes to a file opened unbuffered, going on after interrupted
 // writes; false with errno set on failure.

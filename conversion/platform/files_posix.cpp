@@ -141,9 +141,9 @@ bool SyncFolder(const std::filesystem::path& folder) {
 bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes) {
 #ifdef __linux__
   // Reserved blocks also spare the file system allocating them when the file is
-  // renamed over an earlier one.
-  if (bytes == 0 ||
-      ::fallocate(::fileno(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) == 0) {
+  // renamed over an earlier one. Writes within the file's size are cheaper than
+  // writes that extend it, so the size is set too.
+  if (bytes == 0 || ::fallocate(::fileno(file), 0, 0, static_cast<off_t>(bytes)) == 0) {
     return true;
   }
   return !IsDiskFull(errno);
@@ -179,15 +179,9 @@ bool OnRemoteFileSystem(std::FILE* file) {
 #endif
 }
 
-void TrimReservedSpace(std::FILE* file, std::uint64_t bytes) {
-#ifdef __linux__
-  // Blocks reserved past the end stay the file's until it is cut to its size; if it
-  // cannot be, they only take room.
-  if (::ftruncate(::fileno(file), static_cast<off_t>(bytes)) != 0) return;
-#else
-  (void)file;
-  (void)bytes;
-#endif
+bool CutToSize(std::FILE* file, std::uint64_t bytes) {
+  return RetryInterrupted([&] { return ::ftruncate(::fileno(file), static_cast<off_t>(bytes)); }) ==
+         0;
 }
 
 bool WriteAll(std::FILE* file, const char* bytes, std::size_t size) {

@@ -123,7 +123,7 @@ bool SyncFolder(const std::filesystem::path&) { return true; }
 
 bool ReserveFileSpace(std::FILE*, std::uint64_t) { return true; }
 
-void TrimReservedSpace(std::FILE*, std::uint64_t) {}
+bool CutToSize(std::FILE*, std::uint64_t) { return true; }  // nothing is reserved
 
 bool OnRemoteFileSystem(std::FILE*) { return false; }  // a console stop does not cut reads short
 
