@@ -161,14 +161,14 @@ bool CsvFormat::EndChanges(const Proceed& proceed) {
                             const std::uint8_t* row, const std::uint8_t* previous) {
       if (count == lines) {  // the whole row at once, with the one before
         ++blockSample;
-        if (previous == nullptr || blockSample == last || std::memcmp(row, previous, count) != 0) {
+        if (previous == nullptr || blockSample == last || !SameRow(row, previous, count)) {
           writeRow(blockSample, row);
         }
         return;
       }
       // A row too wide to come at once is gathered, piece after piece.
       std::memcpy(row_.get() + (block.firstLine + first), row, count);
-      changed = changed || previous == nullptr || std::memcmp(row, previous, count) != 0;
+      changed = changed || previous == nullptr || !SameRow(row, previous, count);
       if (!endsRows || first + count != block.lineCount) return;  // the row goes on
       ++blockSample;
       if (changed || blockSample == last) writeRow(blockSample, row_.get());

@@ -67,6 +67,20 @@ inline void GatherRows(const std::uint8_t* values, std::size_t stride, std::size
   }
 }
 
+// Whether two rows of `count` values are the same; SampleRows' rows may be read 16
+// bytes at a time.
+inline bool SameRow(const std::uint8_t* row, const std::uint8_t* other, std::size_t count) noexcept {
+#ifdef SORRELIN_SSE2
+  if (count <= 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(other));
+    const unsigned differ = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+    return (differ & ((1u << count) - 1)) == 0;
+  }
+#endif
+  return std::memcmp(row, other, count) == 0;
+}
+
 // Lines a row holds at most, and samples gathered at once.
 inline constexpr std::size_t kRowLines = 2048;
 inline constexpr std::size_t kRowSamples = 16;
