@@ -5,10 +5,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#ifdef __linux__
-#include <linux/falloc.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -35,7 +31,7 @@ int main(int argc, char** argv) {
   auto left = static_cast<std::uint64_t>(std::strtoull(argv[3], nullptr, 10));
 #ifdef __linux__
   // Reserved as the converter reserves its output.
-  if (left != 0) ::fallocate(output, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(left));
+  if (left != 0) ::fallocate(output, 0, 0, static_cast<off_t>(left));
 #endif
   std::fill(block.begin(), block.end(), '\0');
   while (left != 0) {
