@@ -123,12 +123,17 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
                    : "not a format: " + name + " (" +
                          Listed(FormatNames([](const FormatModule&) { return true; })) + ")";
       });
-  std::string lines, samples, rate, output, folder;
+  std::string lines, samples, rate, output, folder, segment;
   auto* lineOption = app.add_option("-l,--lines", lines, "only these lines, numbered from 1: 1,3-5")
                          ->type_name("LIST");
   auto* sampleOption = app.add_option("-s,--samples", samples,
                                       "only these samples, numbered from 1; FIRST- to the end")
                            ->type_name("FIRST-LAST");
+  auto* segmentOption =
+      app.add_option("--segment", segment,
+                     "convert segment N, counted from 1 among the segments that hold data, "
+                     "instead of the first")
+          ->type_name("N");
   auto* rateOption = app.add_option("-r,--sample-rate", rate,
                                     "samples per second, for " +
                                         Listed(FormatNamesTaking(&FormatOptions::rate), "and") +
@@ -183,6 +188,7 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
     if (*lineOption) options.selection.lines = ParseLineList(lines);
     if (*sampleOption) ParseSampleRange(samples, options.selection);
     if (*rateOption) options.sampleRate = ParseSampleRate(rate);
+    if (*segmentOption) options.segment = ParseSegment(segment);
     if (*outputOption && output.empty()) throw BadOptionValue("--output needs a file name");
     if (*folderOption && folder.empty()) throw BadOptionValue("--output-dir needs a folder name");
   } catch (const CLI::CallForHelp&) {

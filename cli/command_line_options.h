@@ -15,6 +15,7 @@ struct CommandLineOptions {
   std::optional<double> sampleRate;
   bool changes = false;
   bool vectors = false;
+  std::uint64_t segment = 1;
   OutputPlace output;  // beside each document unless -o or --output-dir
   bool noClobber = false;
   bool sync = false;

@@ -97,7 +97,8 @@ bool Convert(const ConversionRequest& request, const CommandLineOptions& options
   if (options.info) {
     const ConversionFigures& figures = result.figures;
     std::cout << Shown(request.pathText) << ": " << figures.lines << " lines, " << figures.samples
-              << " samples, " << figures.dataBytes << " bytes of data; " << request.format->name
+              << " samples, " << figures.segments << (figures.segments == 1 ? " segment, " : " segments, ")
+              << figures.dataBytes << " bytes of data; " << request.format->name
               << " " << figures.outputBytes << " bytes\n";
   }
   return true;
@@ -125,6 +126,7 @@ int Run(int argc, char** argv) {
     request.sampleRate = options.sampleRate;
     request.changes = options.changes;
     request.vectors = options.vectors;
+    request.segment = options.segment;
     request.output = options.output;
     request.otherDocuments = documents;
     request.writtenOutputs = written;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <optional>
+#include <string>
 
 #include "conversion_output.h"
 #include "held_data.h"
@@ -11,6 +12,10 @@
 
 namespace sorrelin {
 namespace {
+
+std::string SegmentsText(std::uint64_t segments) {
+  return std::to_string(segments) + (segments == 1 ? " segment" : " segments") + " with data";
+}
 
 // One conversion: reads the document, sends its data to the output, and collects
 // the faults of every stage.
@@ -30,7 +35,8 @@ class Conversion : public ReaderClient {
       return outcome_.Result();
     }
     source_ = opened.source.get();
-    const DocumentRead read = ReadDocument(*source_, *this, environment_.base64Kernel);
+    const DocumentRead read =
+        ReadDocument(*source_, *this, environment_.base64Kernel, request_.segment);
     if (read.end == DocumentRead::End::kCancelled) return Cancelled();
     if (read.end == DocumentRead::End::kLoadFailed) outcome_.ReportLoadFailure(read.loadFailure);
     ReportMissingElements(read.values);
@@ -45,6 +51,7 @@ class Conversion : public ReaderClient {
     }
     ConversionResult converted;
     converted.figures = output_->Figures();
+    converted.figures.segments = read.values.segments;
     return converted;
   }
 
@@ -88,7 +95,13 @@ class Conversion : public ReaderClient {
     };
     if (!values.lineCount) missing(Stage::kLineCountElement, kLineCountPath);
     if (!values.sampleCount) missing(Stage::kSampleCountElement, kSampleCountPath);
-    if (!values.dataFound) missing(Stage::kDataElement, kDataPath);
+    if (!values.dataFound && values.segments == 0) missing(Stage::kDataElement, kDataPath);
+    if (!values.dataFound && values.segments != 0) {
+      outcome_.Report(Stage::kDataElement,
+                      ConversionError(ErrorNumber::kSegmentNotFound,
+                                      "no segment " + std::to_string(request_.segment) +
+                                          ": the document has " + SegmentsText(values.segments)));
+    }
     if (values.dataFault) {
       outcome_.Report(Stage::kDataElement,
                       ConversionError(ErrorNumber::kInvalidBase64, *values.dataFault));

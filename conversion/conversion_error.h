@@ -19,6 +19,7 @@ enum class ErrorNumber : int {
   kWriteFailed = 1010,
   kSelectionOutsideCounts = 1011,
   kTooManyChannels = 1012,
+  kSegmentNotFound = 1013,
 };
 
 // Any failure of a conversion other than a document that cannot be loaded.

@@ -33,6 +33,8 @@ struct ConversionRequest {
   std::optional<double> sampleRate;  // samples per second
   bool changes = false;              // the format's options, where it has them
   bool vectors = false;
+  // The segment converted, counted from 1 among those that have a BinaryData.
+  std::uint64_t segment = 1;
   OutputPlace output;
   // The other documents of the same run: like the document converted, no output may
   // replace them.

@@ -18,7 +18,8 @@ class DataSink {
 struct DocumentValues {
   std::optional<std::string> lineCount;
   std::optional<std::string> sampleCount;
-  bool dataFound = false;
+  bool dataFound = false;     // the chosen segment's BinaryData
+  std::uint64_t segments = 0;  // segments with a BinaryData, so far
   std::optional<std::string> dataFault;  // why the data is not Base64, with its offset
 };
 

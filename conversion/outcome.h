@@ -31,6 +31,7 @@ struct ConversionFigures {
   std::uint64_t samples = 0;
   std::uint64_t dataBytes = 0;
   std::uint64_t outputBytes = 0;
+  std::uint64_t segments = 0;  // in the document, with a BinaryData
 };
 
 // How a conversion ended, for a front end to tell.

@@ -21,6 +21,8 @@ std::uint64_t Positive(std::string_view text, std::string_view what) {
 
 }  // namespace
 
+std::uint64_t ParseSegment(std::string_view text) { return Positive(text, "a segment"); }
+
 std::vector<Selection::Range> ParseLineList(std::string_view text) {
   std::vector<Selection::Range> ranges;
   for (std::size_t at = 0; at <= text.size();) {

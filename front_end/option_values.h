@@ -20,6 +20,9 @@ std::vector<Selection::Range> ParseLineList(std::string_view text);
 // "FIRST-LAST" or "FIRST-": sample numbers from 1, both included; sets them in `selection`.
 void ParseSampleRange(std::string_view text, Selection& selection);
 
+// A segment's number, from 1.
+std::uint64_t ParseSegment(std::string_view text);
+
 // The sample rates taken, in samples per second. A VCD tick is the sample period
 // rounded down to 1, 10 or 100 x s, ms, ..., fs, and at most 100 s: within these bounds
 // a sample lasts 1 to 10 ticks, so neighbouring samples never share a time and the

@@ -161,6 +161,13 @@ TEST(CommandLine, ConvertsEveryPathAndOptionsChooseWhatIsMadeAndWhereItGoes) {
   WriteFile(folder / "c.XMLdig", DocumentXml("2", "5", "AAABAQEBAQEBAQ=="));  // 0 0 1 1 1 / 1...
   WriteFile(folder / "g", DocumentXml("1", "1", "AQ=="));
   WriteFile(folder / "g.XMLdig", DocumentXml("1", "1", "Ag=="));
+  // Segments: one without data, one with two BinaryData (its first counts).
+  WriteFile(folder / "s.XMLdig",
+            Root(Header("1", "2") +
+                 "<Data><Segment/><Segment><BinaryData>AQI=</BinaryData></Segment><Segment>"
+                 "<BinaryData>AwQ=</BinaryData><BinaryData>BQY=</BinaryData></Segment></Data>"));
+  WriteFile(folder / "s.txt", "earlier");
+  const std::string s = Arg(folder / "s.XMLdig");
   fs::create_directories(folder / "b" / "b");
   WriteFile(folder / "b" / "a.XMLdig", DocumentXml("1", "1", "Bw=="));
   const std::string a = Arg(folder / "a.XMLdig");
@@ -193,8 +200,15 @@ TEST(CommandLine, ConvertsEveryPathAndOptionsChooseWhatIsMadeAndWhereItGoes) {
       {"-n -q " + a, "", "", folder / "a.txt", "earlier"},
       {"-i -l 2-3 " + a,
        TextLine(Text(folder / "a.XMLdig") +
-                ": 3 lines, 2 samples, 6 bytes of data; table 12 bytes"),
+                ": 3 lines, 2 samples, 1 segment, 6 bytes of data; table 12 bytes"),
        "", folder / "a.txt", "earlier"},
+      {"-i " + s,
+       TextLine(Text(folder / "s.XMLdig") + ": 1 lines, 2 samples, 2 segments, 2 bytes of data; table 6 bytes"),
+       "", folder / "a.txt", "earlier"},
+      {"--segment 2 -o - " + s, "3,4,\r\n", "", folder / "s.txt", "earlier"},
+      {"--segment 3 " + s, "",
+       Line(folder / "s.XMLdig", "error 1013: no segment 3: the document has 2 segments with data"),
+       folder / "s.txt", "earlier", 1},
       {"-o " + Arg(folder / "in.txt") + " - <" + a, "", "", folder / "in.txt",
        "1,2,\r\n3,4,\r\n5,6,\r\n"},
       // Two documents with one output: the first one's output stays, the second fails

@@ -30,8 +30,9 @@ class ReadingAgain : public ReaderClient {
 
 }  // namespace
 
-DocumentRead ReadDocument(BlockSource& source, ReaderClient& client, Base64Kernel kernel) {
-  XmlPass first(source, client, source.Rereadable(), kernel);
+DocumentRead ReadDocument(BlockSource& source, ReaderClient& client, Base64Kernel kernel,
+                          std::uint64_t segment) {
+  XmlPass first(source, client, source.Rereadable(), kernel, segment);
   DocumentRead read = first.Run();
   const bool placeInexact =
       read.end == DocumentRead::End::kLoadFailed || read.values.dataFault.has_value();
@@ -39,7 +40,7 @@ DocumentRead ReadDocument(BlockSource& source, ReaderClient& client, Base64Kerne
     return read;
   }
   ReadingAgain again(client, first.BytesRead());
-  DocumentRead exact = XmlPass(source, again, false, kernel).Run();
+  DocumentRead exact = XmlPass(source, again, false, kernel, segment).Run();
   if (exact.end == DocumentRead::End::kCancelled) return exact;
   read.end = exact.end;
   read.loadFailure = exact.loadFailure;

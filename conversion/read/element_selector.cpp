@@ -47,9 +47,14 @@ bool ElementSelector::Start(std::string_view name) {
   } else if (node == Node::kNumSamples && !sampleCount_) {
     sampleCount_.emplace();
     capture_ = Capture::kSampleCount;
-  } else if (node == Node::kBinaryData && !dataFound_) {
-    dataFound_ = true;
-    capture_ = Capture::kData;
+  } else if (node == Node::kSegment) {
+    segmentHasData_ = false;
+  } else if (node == Node::kBinaryData && !segmentHasData_) {
+    segmentHasData_ = true;
+    if (++segments_ == segment_) {
+      dataFound_ = true;
+      capture_ = Capture::kData;
+    }
   }
   return capture_ == Capture::kData;
 }

@@ -16,10 +16,14 @@ inline constexpr std::string_view kDataPath = "QelvarTamberlinedata/Data/Segment
 
 // Picks the first match in document order of each element path from the events of
 // a parse: elements starting and ending, text inside them. It keeps the two count
-// texts; the data's text is the caller's to decode while Capturing() is kData.
+// texts; the data's text is the caller's to decode while Capturing() is kData. The
+// data is the first BinaryData of the segment chosen, counting from 1 the segments
+// that have one; it counts them all.
 class ElementSelector {
  public:
   enum class Capture : std::uint8_t { kNone, kLineCount, kSampleCount, kData };
+
+  explicit ElementSelector(std::uint64_t segment = 1) : segment_(segment) {}
 
   // An element starts; returns true when it is the data's.
   bool Start(std::string_view name);
@@ -36,6 +40,8 @@ class ElementSelector {
   const std::optional<std::string>& LineCount() const noexcept { return lineCount_; }
   const std::optional<std::string>& SampleCount() const noexcept { return sampleCount_; }
   bool DataFound() const noexcept { return dataFound_; }
+  // Segments with a BinaryData so far.
+  std::uint64_t Segments() const noexcept { return segments_; }
 
  private:
   // Elements on the element paths; everything else is kOther.
@@ -64,6 +70,9 @@ class ElementSelector {
   std::optional<std::string> lineCount_;
   std::optional<std::string> sampleCount_;
   bool dataFound_ = false;
+  std::uint64_t segment_;             // the one chosen
+  std::uint64_t segments_ = 0;        // with a BinaryData so far
+  bool segmentHasData_ = false;       // the segment open, if any
 };
 
 }  // namespace sorrelin

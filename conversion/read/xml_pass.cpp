@@ -55,12 +55,14 @@ const XML_Memory_Handling_Suite kMemory{&Allocate, &Reallocate, &Release};
 
 }  // namespace
 
-XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, Base64Kernel kernel)
+XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, Base64Kernel kernel,
+                 std::uint64_t segment)
     : source_(source),
       client_(client),
       besideParser_(besideParser),
       kernel_(kernel),
-      parser_(XML_ParserCreate_MM(nullptr, &kMemory, nullptr)) {
+      parser_(XML_ParserCreate_MM(nullptr, &kMemory, nullptr)),
+      selector_(segment) {
   if (!parser_) {
     throw ConversionError(ErrorNumber::kXmlReaderUnavailable, "cannot create the XML reader");
   }
@@ -131,6 +133,7 @@ DocumentRead XmlPass::Result(DocumentRead::End end, std::string loadFailure, boo
   read.values.lineCount = selector_.LineCount();
   read.values.sampleCount = selector_.SampleCount();
   read.values.dataFound = selector_.DataFound();
+  read.values.segments = selector_.Segments();
   read.values.dataFault = dataFault_;
   return read;
 }

@@ -19,7 +19,8 @@ namespace sorrelin {
 
 // One reading of a document through expat, from its first byte to its last.
 //
-// With `besideParser`, while the first BinaryData is being captured in an
+// The data is the BinaryData of `segment` (ElementSelector). With `besideParser`,
+// while it is being captured in an
 // ASCII-compatible encoding and expat's last event ended at the last byte given to
 // it (no token pending), the leading run of Base64 characters and white space of each
 // block is decoded here, and only the rest goes to expat. Those bytes are character
@@ -27,7 +28,8 @@ namespace sorrelin {
 // and data offset it counts for later faults move. The data is decoded with `kernel`.
 class XmlPass {
  public:
-  XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, Base64Kernel kernel);
+  XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, Base64Kernel kernel,
+          std::uint64_t segment = 1);
   XmlPass(const XmlPass&) = delete;
   XmlPass& operator=(const XmlPass&) = delete;
 
