@@ -65,17 +65,24 @@ class Conversion : public ReaderClient {
 
   bool KeepReading(std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
     bytesTotal_ = bytesTotal;
-    // A format that spills writes its rows once the document is read: half the work.
-    Show(spills_ && bytesTotal != 0 ? bytesRead / 2 : bytesRead);
+    Show(bytesTotal != 0 ? bytesRead / Parts() : bytesRead);
     return KeepGoing();
   }
 
  private:
   bool KeepGoing() { return progress_.KeepConverting(shown_, bytesTotal_); }
 
+  // The work in equal parts, shown in turn: reading the document; writing the data
+  // held before its counts, if any; writing the rows of a format that spills.
+  std::uint64_t Parts() const { return 1 + (held_ ? 1 : 0) + (spills_ ? 1 : 0); }
+  // Shows `done` (0 to 1) of the part that begins after `partsBefore` parts.
+  void ShowPart(std::uint64_t partsBefore, double done) {
+    const std::uint64_t part = bytesTotal_ / Parts();
+    Show(partsBefore * part + static_cast<std::uint64_t>(std::clamp(done, 0.0, 1.0) * part));
+  }
+
   bool KeepWriting(double done) {
-    const std::uint64_t half = bytesTotal_ / 2;
-    Show(half + static_cast<std::uint64_t>(std::clamp(done, 0.0, 1.0) * (bytesTotal_ - half)));
+    ShowPart(Parts() - 1, done);
     return KeepGoing();
   }
 
@@ -114,6 +121,7 @@ class Conversion : public ReaderClient {
     if (!held_) return true;
     std::uint64_t given = 0;
     if (!held_->GiveBack([this, &given](std::span<const std::uint8_t> block) {
+          ShowPart(1, static_cast<double>(given) / static_cast<double>(held_->Size()));
           if (!KeepGoing()) return false;
           output_->Take(block);
           given += block.size();

@@ -20,6 +20,15 @@ namespace {
 // time and a comma.
 constexpr std::size_t kRowStartRoom = 64;
 
+// Room for a row of `lines` values.
+std::unique_ptr<std::uint8_t[]> WideRow(std::uint64_t lines) {
+  try {
+    return std::make_unique_for_overwrite<std::uint8_t[]>(lines);
+  } catch (const std::bad_alloc&) {
+    throw NotEnoughMemory();
+  }
+}
+
 // The header row's first cells.
 std::string_view HeaderStart(const FormatSettings& settings) {
   return settings.sampleRate ? "sample,time_s" : "sample";
@@ -75,13 +84,6 @@ bool CsvFormat::Begin(const Proceed& proceed) {
   }
   spill_ = std::make_unique<SpillFile>(plan_.chosenLineCount, plan_.sampleCount,
                                        settings_.temporaryFiles, settings_.spillFolder);
-  if (settings_.changes) {
-    try {
-      row_ = std::make_unique_for_overwrite<std::uint8_t[]>(plan_.chosenLineCount);
-    } catch (const std::bad_alloc&) {
-      throw NotEnoughMemory();
-    }
-  }
   return true;
 }
 
@@ -167,6 +169,7 @@ bool CsvFormat::EndChanges(const Proceed& proceed) {
         return;
       }
       // A row too wide to come at once is gathered, piece after piece.
+      if (!row_) row_ = WideRow(lines);
       std::memcpy(row_.get() + (block.firstLine + first), row, count);
       changed = changed || previous == nullptr || !SameRow(row, previous, count);
       if (!endsRows || first + count != block.lineCount) return;  // the row goes on
