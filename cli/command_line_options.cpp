@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "help_layout.h"
+#include "message_text.h"
 #include "option_values.h"
 
 namespace sorrelin {
@@ -68,8 +69,9 @@ std::string FormatHelp() {
   return Listed(formats);
 }
 
+// An argument quoted in `what` is shown with its control characters escaped.
 int UsageError(const std::string& what) {
-  std::cerr << kProgram << ": " << what << "\nTry '" << kProgram
+  std::cerr << kProgram << ": " << Escaped(what) << "\nTry '" << kProgram
             << " --help' for more information.\n";
   return 2;
 }
@@ -181,13 +183,20 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   app.set_version_flag("-v,--version", std::string(kProgram) + " " + SORRELIN_VERSION,
                        "show the version and exit");
   app.add_option("PATH", options.paths);
-  // CLI11 takes the arguments last first.
-  std::reverse(arguments.begin(), arguments.end());
   try {
+    // CLI11 takes the argument after "--output=" as its value.
+    for (const std::string& argument : arguments) {
+      if (argument == "--") break;
+      if (argument == "--output=") throw BadOptionValue("--output needs a file name");
+      if (argument == "--output-dir=") throw BadOptionValue("--output-dir needs a folder name");
+    }
+    // CLI11 takes the arguments last first.
+    std::reverse(arguments.begin(), arguments.end());
     app.parse(arguments);
     if (*lineOption) options.selection.lines = ParseLineList(lines);
     if (*sampleOption) ParseSampleRange(samples, options.selection);
     if (*rateOption) options.sampleRate = ParseSampleRate(rate);
+    if (*rateOption && FormatNamed(format)) CheckSampleRateFor(*FormatNamed(format), *options.sampleRate, rate);
     if (*segmentOption) options.segment = ParseSegment(segment);
     if (*outputOption && output.empty()) throw BadOptionValue("--output needs a file name");
     if (*folderOption && folder.empty()) throw BadOptionValue("--output-dir needs a folder name");

@@ -21,6 +21,13 @@ std::uint64_t Positive(std::string_view text, std::string_view what) {
 
 }  // namespace
 
+void CheckSampleRateFor(const FormatModule& format, double rate, std::string_view text) {
+  if (format.options.wholeHertz && rate != std::floor(rate)) {
+    throw BadOptionValue(std::string(format.name) + " keeps a sample rate in whole hertz only: \"" +
+                         std::string(text) + "\"");
+  }
+}
+
 std::uint64_t ParseSegment(std::string_view text) { return Positive(text, "a segment"); }
 
 std::vector<Selection::Range> ParseLineList(std::string_view text) {

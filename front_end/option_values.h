@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "formats/data_plan.h"
+#include "formats/format_module.h"
 
 namespace sorrelin {
 
@@ -19,6 +20,9 @@ std::vector<Selection::Range> ParseLineList(std::string_view text);
 
 // "FIRST-LAST" or "FIRST-": sample numbers from 1, both included; sets them in `selection`.
 void ParseSampleRange(std::string_view text, Selection& selection);
+
+// Refuses a rate, parsed from `text`, that `format` cannot keep exactly.
+void CheckSampleRateFor(const FormatModule& format, double rate, std::string_view text);
 
 // A segment's number, from 1.
 std::uint64_t ParseSegment(std::string_view text);

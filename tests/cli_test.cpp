@@ -97,11 +97,18 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"-o a b c", 2, "sorrelin-convert: --output takes one PATH only\n", tryHelp},
       {"-o \"\" x", 2, "sorrelin-convert: --output needs a file name\n", tryHelp},
       {"-d \"\" x", 2, "sorrelin-convert: --output-dir needs a folder name\n", tryHelp},
+      {"--output= a b", 2, "sorrelin-convert: --output needs a file name\n", tryHelp},
+#ifndef _WIN32
+      {"-l '1\n\xC2\x9B' x", 2, "sorrelin-convert: a line must be a number from 1: \"1\\n\\u009B\"\n",
+       tryHelp},
+#endif
       // Rates whose times would run together, overflow or be infinite are refused.
       {"-f vcd -r 9.9e-4 x", 2, "sorrelin-convert: a sample rate is from 0.001 to 1e15", tryHelp},
       {"-f vcd -r 1.1e15 x", 2, "sorrelin-convert: a sample rate is from 0.001 to 1e15", tryHelp},
       {"-f vcd -r -1 x", 2, "sorrelin-convert: a sample rate is a number of", tryHelp},
       {"-f csv -r nan x", 2, "sorrelin-convert: a sample rate is a number of", tryHelp},
+      {"-f sr -r 1.5 x", 2, "sorrelin-convert: sr keeps a sample rate in whole hertz only: \"1.5\"\n",
+       tryHelp},
       {"-f vcd -r 0.001 -- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
       {"-f vcd -r 1e15 -- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
       {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...", "\n"},

@@ -26,6 +26,7 @@ TEST(WindowProgram, EndsAtUsageErrorsAndWithoutADisplay) {
       {{"-v"}, 0, version, ""},
       {{"a.XMLdig", "b.XMLdig"}, 2, "", "only one FILE can be given"},
       {{"--frobnicate"}, 2, "", "'frobnicate'"},
+      {{"--frob\nx\u2028"}, 2, "", "'frob\\nx\\u2028'"},
 #ifndef _WIN32
       {{}, 1, "", noDisplay},
       {{"run1.XMLdig"}, 1, "", noDisplay},
@@ -54,6 +55,14 @@ TEST(WindowProgram, EndsAtUsageErrorsAndWithoutADisplay) {
     EXPECT_EQ(told.find('\n'), told.size() - hint.size()) << told;  // one line, then the hint
     EXPECT_NE(told.find(err), std::string::npos) << told;
   }
+#ifndef _WIN32
+  QProcess full;  // an answer that standard output cannot take is a failure
+  full.setStandardOutputFile(QStringLiteral("/dev/full"));
+  full.start(QStringLiteral(SORRELIN_WINDOW), {QStringLiteral("--version")});
+  ASSERT_TRUE(full.waitForFinished());
+  EXPECT_EQ(full.exitCode(), 1);
+  EXPECT_TRUE(full.readAllStandardError().startsWith("sorrelin: cannot write standard output"));
+#endif
 }
 
 // First shown in a hidden box, as the window's FILE argument is, then in the box shown.

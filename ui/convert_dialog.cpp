@@ -136,6 +136,7 @@ void ConvertDialog::accept() {
     field = sampleRate_;
     const std::string rate = sampleRate_ ? sampleRate_->text().trimmed().toStdString() : "";
     if (!rate.empty()) request.sampleRate = ParseSampleRate(rate);
+    if (!rate.empty()) CheckSampleRateFor(*request.format, *request.sampleRate, rate);
   } catch (const BadOptionValue& error) {
     return Refuse(QString::fromUtf8(error.what()), field);
   }

@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include "message_text.h"
+#include "standard_streams.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,8 +38,21 @@ void Tell(const QString& text, std::FILE* stream) {
   std::fflush(stream);
 }
 
+// Ends after --help or --version: with status 1 and a line saying so where standard
+// output could not take the answer.
+[[noreturn]] void EndAnswered(const QString& answer) {
+  Tell(answer, stdout);
+  if (const std::string fault = StandardOutputFault(); !fault.empty()) {
+    Tell(kProgram + QStringLiteral(": ") + QString::fromStdString(fault) + u'\n', stderr);
+    std::exit(EXIT_FAILURE);
+  }
+  std::exit(EXIT_SUCCESS);
+}
+
 [[noreturn]] void EndWithUsageError(QString what) {
   if (what.endsWith(u'.')) what.chop(1);  // QCommandLineParser ends its sentences
+  // An argument quoted in it is shown with its control characters escaped.
+  what = QString::fromStdString(Escaped(what.toStdString()));
   Tell(kProgram + QStringLiteral(": ") + what + QStringLiteral("\nTry '") + kProgram +
            QStringLiteral(" --help' for more information.\n"),
        stderr);
@@ -57,14 +74,8 @@ QString FileArgument(const QStringList& arguments) {
   // parse() rather than process(): the answers and their exit statuses are the program's.
   if (!parser.parse(arguments)) EndWithUsageError(parser.errorText());
   if (parser.isSet(QStringLiteral("help-all"))) parser.process(arguments);  // Qt's, and ends
-  if (parser.isSet(help)) {
-    Tell(parser.helpText(), stdout);
-    std::exit(EXIT_SUCCESS);
-  }
-  if (parser.isSet(version)) {
-    Tell(kProgram + u' ' + QCoreApplication::applicationVersion() + u'\n', stdout);
-    std::exit(EXIT_SUCCESS);
-  }
+  if (parser.isSet(help)) EndAnswered(parser.helpText());
+  if (parser.isSet(version)) EndAnswered(kProgram + u' ' + QCoreApplication::applicationVersion() + u'\n');
   const QStringList files = parser.positionalArguments();
   if (files.size() > 1) EndWithUsageError(QStringLiteral("only one FILE can be given"));
   return files.isEmpty() ? QString()

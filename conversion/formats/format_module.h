@@ -12,6 +12,7 @@ struct FormatOptions {
   bool rate = false;     // a sample rate
   bool changes = false;  // rows only where a chosen line changes
   bool vectors = false;  // lines of other values than 0 and 1 as 8-bit wires
+  bool wholeHertz = false;  // the rate is kept in whole hertz only
 };
 
 // A kind of output: what the front ends offer and check, and its writer. Each format

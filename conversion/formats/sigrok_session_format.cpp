@@ -197,7 +197,7 @@ extern const FormatModule kSigrokSessionFormat{
     "output",
     true,
     true,
-    {.rate = true},
+    {.rate = true, .wholeHertz = true},
     [](const DataPlan& plan, OutputStream& out,
        const FormatSettings& settings) -> std::unique_ptr<OutputFormat> {
       return std::make_unique<SigrokSessionFormat>(plan, out, settings);
