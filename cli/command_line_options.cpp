@@ -82,6 +82,8 @@ std::string Conflict(const CommandLineOptions& options) {
   const bool toFile = options.output.kind == OutputPlace::Kind::kFile ||
                       options.output.kind == OutputPlace::Kind::kStandardOutput;
   if (toFile && options.paths.size() != 1) return "--output takes one PATH only";
+  if (toFile && options.segment == kEverySegment)
+    return "--segment all writes an output per segment: use --output-dir";
   if (!toFile &&
       std::find(options.paths.begin(), options.paths.end(), "-") != options.paths.end() &&
       !options.info) {
@@ -134,7 +136,7 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
   auto* segmentOption =
       app.add_option("--segment", segment,
                      "convert segment N, counted from 1 among the segments that hold data, "
-                     "instead of the first")
+                     "instead of the first; all: each to its own output, run1.s001.csv ...")
           ->type_name("N");
   auto* rateOption = app.add_option("-r,--sample-rate", rate,
                                     "samples per second, for " +

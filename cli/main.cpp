@@ -74,7 +74,8 @@ void ReportSkipped(const ConversionRequest& request, const CommandLineOptions& o
 // The output it wrote is added to `written`.
 bool Convert(const ConversionRequest& request, const CommandLineOptions& options, bool showProgress,
              std::vector<WrittenOutput>& written) {
-  if (options.noClobber && OutputExists(request)) {
+  // Every segment's output is placed only where its name is still free.
+  if (options.noClobber && request.segment != kEverySegment && OutputExists(request)) {
     ReportSkipped(request, options, OutputPathOf(request));
     return true;
   }
@@ -90,8 +91,12 @@ bool Convert(const ConversionRequest& request, const CommandLineOptions& options
     return false;
   }
   if (result.kind != ConversionResult::Kind::kConverted) return true;
-  if (const std::string output = OutputPathOf(request); !output.empty()) {
-    if (auto identity = IdentityOf(PathFromText(output)))
+  const std::uint64_t segments = result.figures.segments;
+  for (std::uint64_t n = 1; n <= (request.segment == kEverySegment ? segments : 1); ++n) {
+    const std::string output = request.segment == kEverySegment
+                                   ? OutputPathOfSegment(request, n, segments)
+                                   : OutputPathOf(request);
+    if (auto identity = output.empty() ? std::nullopt : IdentityOf(PathFromText(output)))
       written.push_back({*identity, request.pathText});
   }
   if (options.info) {

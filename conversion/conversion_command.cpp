@@ -4,11 +4,14 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "conversion_output.h"
 #include "held_data.h"
 #include "read/document_reader.h"
 #include "read/element_selector.h"
+#include "segment_outputs.h"
 
 namespace sorrelin {
 namespace {
@@ -35,11 +38,16 @@ class Conversion : public ReaderClient {
       return outcome_.Result();
     }
     source_ = opened.source.get();
+    if (request_.segment == kEverySegment) {
+      segments_.emplace(request_, source_->Identity(), environment_.temporaryFiles, outcome_,
+                        [this] { return KeepGoing(); });
+    }
     const DocumentRead read =
         ReadDocument(*source_, *this, environment_.base64Kernel, request_.segment);
     if (read.end == DocumentRead::End::kCancelled) return Cancelled();
     if (read.end == DocumentRead::End::kLoadFailed) outcome_.ReportLoadFailure(read.loadFailure);
     ReportMissingElements(read.values);
+    if (segments_) return CommitSegments(read.values);
     if (!output_ && !outcome_.Failed() && !WriteHeldData(read.values)) return Cancelled();
     if (output_ && !output_->Finish([this](double done) { return KeepWriting(done); })) {
       return Cancelled();
@@ -56,11 +64,20 @@ class Conversion : public ReaderClient {
   }
 
   DataSink& DataBegins(const DocumentValues& soFar) override {
-    if (!soFar.lineCount || !soFar.sampleCount) {
-      return held_.emplace(environment_.temporaryFiles, ScratchFolderOf(request_));
+    holding_ = !soFar.lineCount || !soFar.sampleCount;
+    if (holding_) {
+      if (!held_) held_.emplace(environment_.temporaryFiles, ScratchFolderOf(request_));
+      return *held_;
     }
+    if (segments_) return segments_->Begin(soFar, soFar.segments);
     MakeOutput(soFar);
     return *output_;
+  }
+
+  void DataEnds(bool valid) override {
+    if (segments_ && !holding_) return segments_->End(valid);
+    if (segments_) heldSegments_.emplace_back(held_->Size() - heldBefore_, valid);
+    if (held_) heldBefore_ = held_->Size();
   }
 
   bool KeepReading(std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
@@ -94,6 +111,29 @@ class Conversion : public ReaderClient {
   }
 
   static ConversionResult Cancelled() { return {ConversionResult::Kind::kCancelled, 0, {}, {}}; }
+
+  // Every segment: those held before the counts written, then all put in place.
+  ConversionResult CommitSegments(const DocumentValues& values) {
+    if (held_ && !outcome_.Failed() && !segments_->WriteHeld(*held_, values, heldSegments_)) {
+      if (!held_->Fault()) return Cancelled();
+      ReportHeldFault();
+    }
+    if (outcome_.Failed()) return outcome_.Result();
+    Show(bytesTotal_);
+    if (!segments_->Commit(values.segments, [this] { return KeepGoing(); })) {
+      return outcome_.Failed() ? outcome_.Result() : Cancelled();
+    }
+    ConversionResult converted;
+    converted.figures = segments_->Figures();
+    converted.figures.segments = values.segments;
+    return converted;
+  }
+
+  void ReportHeldFault() {
+    const ConversionError& fault = *held_->Fault();
+    outcome_.Report(
+        fault.Kind() == ErrorNumber::kNotEnoughSpace ? Stage::kFreeSpace : Stage::kWriting, fault);
+  }
 
   void ReportMissingElements(const DocumentValues& values) {
     auto missing = [this](Stage stage, std::string_view path) {
@@ -129,10 +169,7 @@ class Conversion : public ReaderClient {
         })) {
       if (!held_->Fault()) return false;
       output_->Count(held_->Size() - given);  // the data's length still ranks before the fault
-      const ConversionError& fault = *held_->Fault();
-      outcome_.Report(
-          fault.Kind() == ErrorNumber::kNotEnoughSpace ? Stage::kFreeSpace : Stage::kWriting,
-          fault);
+      ReportHeldFault();
     }
     return true;
   }
@@ -144,6 +181,10 @@ class Conversion : public ReaderClient {
   BlockSource* source_ = nullptr;
   Outcome outcome_;
   std::optional<HeldData> held_;
+  bool holding_ = false;          // the data begun is held
+  std::uint64_t heldBefore_ = 0;  // held bytes of the segments before
+  std::vector<std::pair<std::uint64_t, bool>> heldSegments_;  // each one's length, validity
+  std::optional<SegmentOutputs> segments_;  // of every segment, instead of output_
   std::optional<ConversionOutput> output_;
   std::uint64_t shown_ = 0;  // how far the conversion has come, in bytes of the document
   std::uint64_t bytesTotal_ = 0;

@@ -1,9 +1,9 @@
 #include "conversion_output.h"
 
 #include <new>
+#include <utility>
 
 #include "message_text.h"
-#include "output/safe_output_file.h"
 #include "output/standard_output.h"
 
 namespace sorrelin {
@@ -83,8 +83,10 @@ void ConversionOutput::Open(const ConversionRequest& request, std::optional<File
   }
   path_ = PathFromText(pathText_);
   try {
-    target_ = std::make_unique<SafeOutputFile>(path_, OutputFileRulesOf(request, document),
-                                               temporaryFiles);
+    auto file = std::make_unique<SafeOutputFile>(path_, OutputFileRulesOf(request, document),
+                                                 temporaryFiles);
+    file_ = file.get();
+    target_ = std::move(file);
   } catch (const ConversionError& error) {
     if (error.Kind() != ErrorNumber::kNotEnoughSpace) throw;
     diskFull_ = true;  // the output's size is still wanted for the message
@@ -165,6 +167,22 @@ void ConversionOutput::ReportDiskFull() {
 
 ConversionFigures ConversionOutput::Figures() const {
   return {plan_.lines, plan_.samples, router_->Received(), stream_->Size()};
+}
+
+std::unique_ptr<SafeOutputFile> ConversionOutput::Seal() {
+  if (outcome_.Failed() || !file_) return nullptr;
+  try {
+    file_->Seal();
+  } catch (const ConversionError& error) {
+    if (error.Kind() == ErrorNumber::kNotEnoughSpace) {
+      ReportDiskFull();
+    } else {
+      outcome_.Report(Stage::kWriting, error);
+    }
+    return nullptr;
+  }
+  target_.release();
+  return std::unique_ptr<SafeOutputFile>(std::exchange(file_, nullptr));
 }
 
 bool ConversionOutput::Commit(const std::function<bool()>& proceed) {

@@ -14,6 +14,7 @@
 #include "outcome.h"
 #include "output/output_stream.h"
 #include "output/output_target.h"
+#include "output/safe_output_file.h"
 #include "output/temporary_file.h"
 
 namespace sorrelin {
@@ -43,6 +44,9 @@ class ConversionOutput : public DataSink {
   ConversionFigures Figures() const;
   // Puts the output in place unless `proceed`, asked last, says no; false when it is not.
   bool Commit(const std::function<bool()>& proceed);
+  // Instead of Commit: the output file, finished and sealed, for the caller to put in
+  // place; null when there is none (nowhere) or a fault was reported.
+  std::unique_ptr<SafeOutputFile> Seal();
 
  private:
   void Open(const ConversionRequest& request, std::optional<FileIdentity> document,
@@ -56,6 +60,7 @@ class ConversionOutput : public DataSink {
   std::filesystem::path path_;
   std::string pathText_;
   std::unique_ptr<OutputTarget> target_;
+  SafeOutputFile* file_ = nullptr;  // target_, when it is a file
   bool diskFull_ = false;        // the output cannot be made for want of space
   std::uint64_t leastSize_ = 0;  // the size it needs at least, when not counted
   bool stopped_ = false;         // told to stop before the values came

@@ -1,5 +1,7 @@
 #include "conversion_request.h"
 
+#include <algorithm>
+
 #include "conversion_error.h"
 #include "output/output_path.h"
 
@@ -19,6 +21,16 @@ std::string OutputPathOf(const ConversionRequest& request) {
     default:
       return {};
   }
+}
+
+std::string OutputPathOfSegment(const ConversionRequest& request, std::uint64_t number,
+                                std::uint64_t count) {
+  std::string path = OutputPathOf(request);
+  const std::string digits = std::to_string(number);
+  const std::size_t width = std::to_string(count).size();
+  const std::string mark = ".s" + std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
+  path.insert(path.size() - std::min(path.size(), request.format->extension.size()), mark);
+  return path;
 }
 
 OutputFileRules OutputFileRulesOf(const ConversionRequest& request,

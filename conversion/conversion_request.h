@@ -33,7 +33,8 @@ struct ConversionRequest {
   std::optional<double> sampleRate;  // samples per second
   bool changes = false;              // the format's options, where it has them
   bool vectors = false;
-  // The segment converted, counted from 1 among those that have a BinaryData.
+  // The segment converted, counted from 1 among those that have a BinaryData, or
+  // kEverySegment: each to its own output (OutputPathOfSegment).
   std::uint64_t segment = 1;
   OutputPlace output;
   // The other documents of the same run: like the document converted, no output may
@@ -52,6 +53,13 @@ struct ConversionRequest {
 // The path of the request's output file, as OutputPlace says; raises ConversionError
 // (kInvalidOutputPath) when none can be made. Empty for standard output and nowhere.
 std::string OutputPathOf(const ConversionRequest& request);
+
+inline constexpr std::uint64_t kEverySegment = 0;
+
+// The path of the output of segment `number` of `count`: the request's, with ".s" and
+// the number, zero-padded to the width of the count, before the format's extension.
+std::string OutputPathOfSegment(const ConversionRequest& request, std::uint64_t number,
+                                std::uint64_t count);
 
 // The rules of the request's output; `document` is the document's file.
 OutputFileRules OutputFileRulesOf(const ConversionRequest& request,

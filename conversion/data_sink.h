@@ -27,9 +27,12 @@ struct DocumentValues {
 class ReaderClient {
  public:
   virtual ~ReaderClient() = default;
-  // The first BinaryData begins, with the counts read before it in `soFar`: where its
-  // bytes go as they are decoded.
+  // The data chosen begins (the BinaryData of a segment, whose number is
+  // soFar.segments), with the counts read before it in `soFar`: where its bytes go as
+  // they are decoded.
   virtual DataSink& DataBegins(const DocumentValues& soFar) = 0;
+  // That data has ended, and was Base64 throughout or not.
+  virtual void DataEnds(bool valid) { (void)valid; }
   // Asked before each block and once after the last, with the bytes read so far and
   // the document's size (0 when not known); false stops the reading.
   virtual bool KeepReading(std::uint64_t bytesRead, std::uint64_t bytesTotal) = 0;

@@ -19,6 +19,13 @@ void Outcome::ReportSkipped(const std::string& outputPath) {
   Keep(Stage::kWriting, {ConversionResult::Kind::kSkipped, 0, outputPath, {}});
 }
 
+void Outcome::Include(const Outcome& part, const std::string& prefix) {
+  if (!part.first_) return;
+  ConversionResult result = part.first_->result;
+  if (result.kind != ConversionResult::Kind::kSkipped) result.text = prefix + result.text;
+  Keep(part.first_->stage, std::move(result));
+}
+
 ConversionResult Outcome::Result() const { return first_ ? first_->result : ConversionResult{}; }
 
 }  // namespace sorrelin

@@ -54,6 +54,8 @@ class Outcome {
   void ReportLoadFailure(const std::string& reason);
   // The output was not put in place: a file took its name, and stays.
   void ReportSkipped(const std::string& outputPath);
+  // Takes the first fault of `part`, a part of this conversion, its text after `prefix`.
+  void Include(const Outcome& part, const std::string& prefix);
   bool Failed() const noexcept { return first_.has_value(); }
   ConversionResult Result() const;
 

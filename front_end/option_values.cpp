@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "conversion_request.h"
+
 namespace sorrelin {
 namespace {
 
@@ -28,7 +30,9 @@ void CheckSampleRateFor(const FormatModule& format, double rate, std::string_vie
   }
 }
 
-std::uint64_t ParseSegment(std::string_view text) { return Positive(text, "a segment"); }
+std::uint64_t ParseSegment(std::string_view text) {
+  return text == "all" ? kEverySegment : Positive(text, "a segment");
+}
 
 std::vector<Selection::Range> ParseLineList(std::string_view text) {
   std::vector<Selection::Range> ranges;

@@ -24,7 +24,7 @@ void ParseSampleRange(std::string_view text, Selection& selection);
 // Refuses a rate, parsed from `text`, that `format` cannot keep exactly.
 void CheckSampleRateFor(const FormatModule& format, double rate, std::string_view text);
 
-// A segment's number, from 1.
+// A segment's number, from 1, or "all": kEverySegment.
 std::uint64_t ParseSegment(std::string_view text);
 
 // The sample rates taken, in samples per second. A VCD tick is the sample period

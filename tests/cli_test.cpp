@@ -98,6 +98,8 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"-o \"\" x", 2, "sorrelin-convert: --output needs a file name\n", tryHelp},
       {"-d \"\" x", 2, "sorrelin-convert: --output-dir needs a folder name\n", tryHelp},
       {"--output= a b", 2, "sorrelin-convert: --output needs a file name\n", tryHelp},
+      {"--segment all -o - x", 2,
+       "sorrelin-convert: --segment all writes an output per segment: use --output-dir\n", tryHelp},
 #ifndef _WIN32
       {"-l '1\n\xC2\x9B' x", 2, "sorrelin-convert: a line must be a number from 1: \"1\\n\\u009B\"\n",
        tryHelp},
@@ -213,6 +215,7 @@ TEST(CommandLine, ConvertsEveryPathAndOptionsChooseWhatIsMadeAndWhereItGoes) {
        TextLine(Text(folder / "s.XMLdig") + ": 1 lines, 2 samples, 2 segments, 2 bytes of data; table 6 bytes"),
        "", folder / "a.txt", "earlier"},
       {"--segment 2 -o - " + s, "3,4,\r\n", "", folder / "s.txt", "earlier"},
+      {"--segment all " + s, "", "", folder / "s.s2.txt", "3,4,\r\n"},
       {"--segment 3 " + s, "",
        Line(folder / "s.XMLdig", "error 1013: no segment 3: the document has 2 segments with data"),
        folder / "s.txt", "earlier", 1},

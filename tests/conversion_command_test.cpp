@@ -428,5 +428,69 @@ TEST(BoundedWork, HugeCountsHeldDataInfoAndProgressStayBoundedAndInPlace) {
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"big.XMLdig", "out", "run.XMLdig"}));
 }
 
+// Every segment, each to its own output named with its number: the bytes of that
+// segment converted alone, in every format, its data before or after the counts. A bad
+// or short segment, or a stop while the third of five is written, leaves no output.
+TEST(Segments, EachConvertsAsAloneAndNoneIsPlacedUnlessAllAre) {
+  TempFolder folder;
+  std::vector<std::string> data;  // amid segments without data, comments and CDATA
+  for (std::uint32_t i = 0; i < 12; ++i) {
+    const std::string text = EncodeBase64(RandomBytes(15000, i, i == 4 ? 200 : 1));
+    data.push_back("<Segment/><!-- c --><Segment><BinaryData>" +
+                   (i == 7 ? "<![CDATA[" + text + "]]>" : text) + "</BinaryData></Segment>");
+  }
+  auto document = [&](std::size_t count, bool late, std::string replaced = {}, std::size_t at = 0) {
+    std::string segments;
+    for (std::size_t i = 0; i < count; ++i) segments += i + 1 == at ? replaced : data[i];
+    const std::string header = Header("3", "5000"), all = "<Data>" + segments + "</Data>";
+    WriteFile(folder / "run.XMLdig", Root(late ? all + header : header + all));
+  };
+  for (const bool late : {false, true}) {
+    document(12, late);
+    for (const FormatModule* format : AllFormats()) {
+      SCOPED_TRACE(std::string(format->name) + (late ? ", late" : ""));
+      ConversionRequest request = RequestFor(folder / "run.XMLdig", format);
+      request.segment = kEverySegment;
+      FakeProgress progress;
+      ASSERT_EQ(RunConversion(request, progress).figures.segments, 12u);
+      ConversionRequest alone = request;
+      alone.output = {OutputPlace::Kind::kFile, Text(folder / "alone")};
+      for (alone.segment = 1; alone.segment <= 12; ++alone.segment) {
+        RunConversion(alone, progress);
+        const std::string each = ReadFile(PathFromText(OutputPathOfSegment(request, alone.segment, 12)));
+        // A session's zip is dated to the second it was made.
+        if (format->name != "sr") {
+          EXPECT_EQ(each, ReadFile(folder / "alone")) << alone.segment;
+        }
+        EXPECT_EQ(each.size(), ReadFile(folder / "alone").size());
+      }
+    }
+  }
+  for (const fs::path& entry : fs::directory_iterator(folder.path())) fs::remove(entry);
+  const std::string stopped = "cancelled";
+  const std::tuple<std::string, std::size_t, std::string> faults[] = {
+      {"<Segment><BinaryData>AQ$=</BinaryData></Segment>", 4,
+       "error 1004: segment 4: invalid Base64 character '$' at offset 2"},
+      {"<Segment><BinaryData>AQID</BinaryData></Segment>", 3,
+       "error 1008: segment 3: data too short: 3 lines of 5000 samples need 15000 bytes, the data "
+       "holds 3"},
+      {data[2], 3, stopped}};
+  for (const auto& [segment, at, outcome] : faults) {
+    for (const bool late : {false, true}) {
+      document(5, late, segment, at);
+      ConversionRequest request = RequestFor(folder / "run.XMLdig", FormatNamed("csv"));
+      request.segment = kEverySegment;
+      // Stopped halfway through the third segment's data.
+      const std::size_t third = ReadFile(folder / "run.XMLdig").find(data[2].substr(20));
+      const std::uint64_t stopAt = outcome == stopped ? third + data[2].size() / 2 : UINT64_MAX;
+      FakeProgress progress;
+      progress.onBlock = [&](std::uint64_t read) { return read < stopAt; };
+      EXPECT_EQ(ConversionOutcome(request, progress, EnvironmentFor(Reading{.largest = 4096})),
+                outcome);
+      EXPECT_EQ(folder.Entries(), std::vector<std::string>{"run.XMLdig"});
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sorrelin

@@ -36,10 +36,26 @@ ConversionError NotEnoughSpace(const fs::path& folder, const std::string& target
 
 SafeOutputFile::SafeOutputFile(const fs::path& target, const OutputFileRules& rules,
                                const TemporaryFileFactory& temporaryFiles)
-    : target_(target),
-      targetText_(PathToText(target)),
-      keepExisting_(rules.keepExisting),
-      sync_(rules.sync) {
+    : keepExisting_(rules.keepExisting), sync_(rules.sync) {
+  const fs::file_status status = Target(target, rules);
+  folder_ = target_.parent_path();
+  if (folder_.empty()) folder_ = ".";
+  temporary_ = temporaryFiles(folder_);
+  if (!temporary_.file) {
+    if (IsDiskFull(errno)) DiskFull();
+    Refuse(targetText_, ErrnoMessage(errno));
+  }
+  std::setvbuf(temporary_.file.get(), nullptr, _IONBF, 0);
+  if (fs::exists(status)) SetPermissions(temporary_.file.get(), status.permissions());
+}
+
+void SafeOutputFile::Retarget(const fs::path& target, const OutputFileRules& rules) {
+  Target(target, rules);
+}
+
+fs::file_status SafeOutputFile::Target(const fs::path& target, const OutputFileRules& rules) {
+  target_ = target;
+  targetText_ = PathToText(target);
   std::error_code error;
   // A link stays a link: the file it names, even one not there yet, is replaced.
   for (int hops = 0; fs::is_symlink(fs::symlink_status(target_, error)); ++hops) {
@@ -69,16 +85,7 @@ SafeOutputFile::SafeOutputFile(const fs::path& target, const OutputFileRules& ru
     }
   }
   if (exists && !MayWrite(target_)) Refuse(targetText_, ErrnoMessage(errno));
-
-  folder_ = target_.parent_path();
-  if (folder_.empty()) folder_ = ".";
-  temporary_ = temporaryFiles(folder_);
-  if (!temporary_.file) {
-    if (IsDiskFull(errno)) DiskFull();
-    Refuse(targetText_, ErrnoMessage(errno));
-  }
-  std::setvbuf(temporary_.file.get(), nullptr, _IONBF, 0);
-  if (exists) SetPermissions(temporary_.file.get(), status.permissions());
+  return status;
 }
 
 SafeOutputFile::~SafeOutputFile() {
@@ -115,17 +122,19 @@ void SafeOutputFile::Write(const char* bytes, std::size_t size) {
                         "cannot write " + Quoted(targetText_) + ": " + ErrnoMessage(errno));
 }
 
-bool SafeOutputFile::Commit(const std::function<bool()>& proceed) {
-  auto fail = [this](const std::string& why) {
-    throw ConversionError(ErrorNumber::kWriteFailed,
-                          "cannot replace " + Quoted(targetText_) + ": " + why);
-  };
+void SafeOutputFile::Fail(const std::string& why) const {
+  throw ConversionError(ErrorNumber::kWriteFailed,
+                        "cannot replace " + Quoted(targetText_) + ": " + why);
+}
+
+void SafeOutputFile::Seal() {
+  if (!temporary_.file) return;  // sealed already
   // Space reserved ahead is part of the file until it is cut off.
-  if (reserved_ > written_ && !CutToSize(temporary_.file.get(), written_)) fail(ErrnoMessage(errno));
+  if (reserved_ > written_ && !CutToSize(temporary_.file.get(), written_)) Fail(ErrnoMessage(errno));
   // On the disk before it has a name: a power cut cannot leave it half written.
   if (sync_ && !SyncFileData(temporary_.file.get())) {
     if (IsDiskFull(errno)) DiskFull();
-    fail(ErrnoMessage(errno));
+    Fail(ErrnoMessage(errno));
   }
   for (int attempt = 0; attempt < 100 && temporary_.path.empty(); ++attempt) {
     const fs::path name = TemporaryName(folder_);
@@ -135,16 +144,20 @@ bool SafeOutputFile::Commit(const std::function<bool()>& proceed) {
       break;
     }
   }
-  if (temporary_.path.empty()) fail(ErrnoMessage(errno));
+  if (temporary_.path.empty()) Fail(ErrnoMessage(errno));
   if (std::fclose(temporary_.file.release()) != 0) {
     if (IsDiskFull(errno)) DiskFull();
-    fail(ErrnoMessage(errno));
+    Fail(ErrnoMessage(errno));
   }
+}
+
+bool SafeOutputFile::Commit(const std::function<bool()>& proceed) {
+  Seal();
   if (!proceed()) return false;
   const std::error_code error = keepExisting_ ? RenameNotReplacing(temporary_.path, target_)
                                               : RenameReplacing(temporary_.path, target_);
   if (keepExisting_ && error == std::errc::file_exists) throw OutputNameTaken(targetText_);
-  if (error) fail(error.message());
+  if (error) Fail(error.message());
   committed_ = true;
   if (sync_ && !SyncFolder(folder_)) {
     const std::string why = "its folder cannot be flushed to the disk: " + ErrnoMessage(errno);

@@ -38,10 +38,21 @@ class SafeOutputFile : public OutputTarget {
 
   void Reserve(std::uint64_t bytes) override;
   void Write(const char* bytes, std::size_t size) override;
+  // Makes what was written ready to be put in place: cut to its size, flushed to the
+  // disk when asked, named in the folder and closed; Commit then only renames it.
+  void Seal();
+  // The file to replace becomes `target`, refused as the constructor would refuse it;
+  // in the same folder.
+  void Retarget(const std::filesystem::path& target, const OutputFileRules& rules);
   bool Commit(const std::function<bool()>& proceed) override;
   void Discard() noexcept override;
 
  private:
+  // Takes `target` as the file to replace, following links, or refuses it; its status.
+  std::filesystem::file_status Target(const std::filesystem::path& target,
+                                      const OutputFileRules& rules);
+  [[noreturn]] void Fail(const std::string& why) const;
+
   std::filesystem::path target_;
   std::filesystem::path folder_;
   std::string targetText_;

@@ -51,7 +51,7 @@ bool ElementSelector::Start(std::string_view name) {
     segmentHasData_ = false;
   } else if (node == Node::kBinaryData && !segmentHasData_) {
     segmentHasData_ = true;
-    if (++segments_ == segment_) {
+    if (++segments_ == segment_ || segment_ == kEverySegment) {
       dataFound_ = true;
       capture_ = Capture::kData;
     }
@@ -80,9 +80,11 @@ bool ElementSelector::UnreadEntityMatters() const {
   if (capture_ != Capture::kNone) return true;
   if (knownDepth_ != depth_) return false;
   const bool counts = !lineCount_ || !sampleCount_;
+  // Every segment is wanted: another could be hidden.
+  const bool dataFound = dataFound_ && segment_ != kEverySegment;
   switch (known_) {
     case Node::kRoot:
-      return counts || !dataFound_;
+      return counts || !dataFound;
     case Node::kHeader:
     case Node::kResult:
       return counts;
@@ -90,7 +92,7 @@ bool ElementSelector::UnreadEntityMatters() const {
       return !lineCount_;
     case Node::kData:
     case Node::kSegment:
-      return !dataFound_;
+      return !dataFound;
     default:
       return false;
   }

@@ -18,10 +18,12 @@ inline constexpr std::string_view kDataPath = "QelvarTamberlinedata/Data/Segment
 // a parse: elements starting and ending, text inside them. It keeps the two count
 // texts; the data's text is the caller's to decode while Capturing() is kData. The
 // data is the first BinaryData of the segment chosen, counting from 1 the segments
-// that have one; it counts them all.
+// that have one, or of every segment (kEverySegment); it counts them all.
 class ElementSelector {
  public:
   enum class Capture : std::uint8_t { kNone, kLineCount, kSampleCount, kData };
+
+  static constexpr std::uint64_t kEverySegment = 0;
 
   explicit ElementSelector(std::uint64_t segment = 1) : segment_(segment) {}
 

@@ -8,6 +8,7 @@
 #include "block_size.h"
 #include "conversion_error.h"
 #include "message_text.h"
+#include "read/expat_memory.h"
 #include "read/read_ahead.h"
 #include "read/xml_encodings.h"
 
@@ -24,33 +25,6 @@ bool SameOffset(std::uint64_t a, std::uint64_t b) {
   return static_cast<std::uint32_t>(a) == static_cast<std::uint32_t>(b);
 }
 
-// expat allocates through the C++ allocator, as the rest of the program does. A
-// block keeps its size before it, for Reallocate.
-void* Allocate(std::size_t size) {
-  auto* block =
-      static_cast<std::max_align_t*>(::operator new(sizeof(std::max_align_t) + size, std::nothrow));
-  if (!block) return nullptr;
-  *reinterpret_cast<std::size_t*>(block) = size;
-  return block + 1;
-}
-
-void Release(void* memory) {
-  if (memory) ::operator delete(static_cast<std::max_align_t*>(memory) - 1);
-}
-
-void* Reallocate(void* memory, std::size_t size) {
-  void* fresh = Allocate(size);
-  if (fresh && memory) {
-    const std::size_t old =
-        *reinterpret_cast<std::size_t*>(static_cast<std::max_align_t*>(memory) - 1);
-    std::memcpy(fresh, memory, std::min(old, size));
-  }
-  if (fresh) Release(memory);
-  return fresh;
-}
-
-const XML_Memory_Handling_Suite kMemory{&Allocate, &Reallocate, &Release};
-
 [[noreturn]] void OutOfMemory() { throw NotEnoughMemory(); }
 
 }  // namespace
@@ -61,7 +35,8 @@ XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, B
       client_(client),
       besideParser_(besideParser),
       kernel_(kernel),
-      parser_(XML_ParserCreate_MM(nullptr, &kMemory, nullptr)),
+      parser_(XML_ParserCreate_MM(nullptr, &kExpatMemory, nullptr)),
+      segment_(segment),
       selector_(segment) {
   if (!parser_) {
     throw ConversionError(ErrorNumber::kXmlReaderUnavailable, "cannot create the XML reader");
@@ -184,8 +159,15 @@ void XmlPass::End() {
   if (!selector_.End()) return;
   decoder_->Finish();
   PassData();
-  if (decoder_->Failed()) dataFault_ = decoder_->Error();
+  const bool valid = !decoder_->Failed();
+  if (!valid && !dataFault_) {
+    dataFault_ = (segment_ == ElementSelector::kEverySegment
+                      ? "segment " + std::to_string(selector_.Segments()) + ": "
+                      : std::string()) +
+                 decoder_->Error();
+  }
   decoder_.reset();
+  client_.DataEnds(valid);
 }
 
 void XmlPass::Text(std::string_view text) {
