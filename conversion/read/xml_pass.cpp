@@ -19,6 +19,8 @@ constexpr std::size_t kBlock = kBlockSize;
 // expat scans a pending token again from its start on every parse call, so while one
 // makes no progress the block grows, up to this.
 constexpr std::size_t kLargestBlock = std::size_t{1} << 30;
+// What expat takes at once of markup met while data is decoded beside it.
+constexpr std::size_t kMarkupSlice = std::size_t{4} << 10;
 
 // XML_Index is 32 bits where XML_LARGE_SIZE is not set (Windows): compare offsets so.
 bool SameOffset(std::uint64_t a, std::uint64_t b) {
@@ -80,10 +82,17 @@ DocumentRead XmlPass::Run() {
 
     XML_Status status = XML_STATUS_OK;
     if (beside) {
-      const std::size_t run = DecodeRun({bytes, count});
-      if (run < count || last) {
-        status = XML_Parse(p, bytes + run, static_cast<int>(count - run), last);
-        givenToParser_ += count - run;
+      // Markup amid the data goes to expat a slice at a time, so that the data of a
+      // segment that begins within the block is decoded beside it again.
+      std::size_t at = DecodeRun({bytes, count});
+      while (at < count || last) {
+        const std::size_t slice = std::min(count - at, kMarkupSlice);
+        const bool final = last && at + slice == count;
+        status = XML_Parse(p, bytes + at, static_cast<int>(slice), final);
+        givenToParser_ += slice;
+        at += slice;
+        if (final || failure_ || status != XML_STATUS_OK) break;
+        if (BesideParserReady()) at += DecodeRun({bytes + at, count - at});
       }
     } else {
       status = XML_ParseBuffer(p, static_cast<int>(count), last);
