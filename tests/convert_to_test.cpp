@@ -104,7 +104,9 @@ TEST(ConvertTo, EachFormatWritesWhatItsDialogAsksAsTheCoreDoes) {
   } refused[] = {
       {"Lines", "0", "a line must be a number from 1: \"0\""},
       {"Samples", "5", "samples are chosen as FIRST-LAST or FIRST-: \"5\""},
-      {"Sample rate", "fast", "a sample rate is a number of samples per second, such as 2.5MHz: \"fast\""},
+      {"Segment", "0", "a segment must be a number from 1: \"0\""},
+      {"Sample rate", "fast",
+       "a sample rate is a number of samples per second, such as 2.5MHz: \"fast\""},
       {"Output", "", "the output needs a file name"},
   };
   std::size_t index = 0;
@@ -115,6 +117,8 @@ TEST(ConvertTo, EachFormatWritesWhatItsDialogAsksAsTheCoreDoes) {
     const fs::path beside = folder / ("run1" + std::string(format->extension));
     EXPECT_EQ(Field(dialog, "Output")->text().toStdString(), Text(beside));
     EXPECT_EQ(Field(dialog, "Sample rate") != nullptr, format->options.rate);
+    // Once converted, the document is known to have one segment: no field for it.
+    EXPECT_EQ(Field(dialog, "Segment") != nullptr, index == 0);
     EXPECT_EQ(Field(dialog, "Lines")->text(), index++ == 0 ? "" : "2-4");
     EXPECT_EQ(dialog->findChild<QCheckBox*>("Open when done")->isChecked(), false);
     for (const auto& c : refused) {
@@ -146,8 +150,9 @@ TEST(ConvertTo, EachFormatWritesWhatItsDialogAsksAsTheCoreDoes) {
     Await([&] { return w.window->isEnabled(); }, 15000);
     EXPECT_TRUE(w.messages.isEmpty()) << w.messages.join('\n').toStdString();
 
-    ConversionRequest request = RequestFor(document, format, {{{2, 4}}, 3, 38},
-                                           format->options.rate ? std::optional(2.5e6) : std::nullopt);
+    ConversionRequest request =
+        RequestFor(document, format, {{{2, 4}}, 3, 38},
+                   format->options.rate ? std::optional(2.5e6) : std::nullopt);
     request.changes = format->options.changes;
     request.vectors = format->options.vectors;
     request.output = {OutputPlace::Kind::kFile, Text(folder / "core.out")};
@@ -156,8 +161,10 @@ TEST(ConvertTo, EachFormatWritesWhatItsDialogAsksAsTheCoreDoes) {
     if (format->name == "sr") {  // a zip records when it was made: compared as sigrok reads it
       const auto samples = [&](const fs::path& session) {
         const fs::path seen = folder / "seen";
-        EXPECT_EQ(std::system(("sigrok-cli -i \"" + Text(session) + "\" -O binary > \"" +
-                               Text(seen) + "\"").c_str()), 0);
+        EXPECT_EQ(std::system(
+                      ("sigrok-cli -i \"" + Text(session) + "\" -O binary > \"" + Text(seen) + "\"")
+                          .c_str()),
+                  0);
         return ReadFile(seen);
       };
       EXPECT_EQ(samples(made), samples(folder / "core.out"));

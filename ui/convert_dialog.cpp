@@ -32,7 +32,8 @@ QCheckBox* CheckBox(const QString& caption, const QString& name, bool checked, Q
 }  // namespace
 
 ConvertDialog::ConvertDialog(const FormatModule& format, std::string documentPath,
-                             const ConvertChoices& choices, FileDialog& files, QWidget* parent)
+                             std::uint64_t segments, const ConvertChoices& choices,
+                             FileDialog& files, QWidget* parent)
     : QDialog(parent), format_(format), files_(files) {
   setObjectName(QStringLiteral("ConvertTo"));
   setWindowTitle(QStringLiteral("Convert to ") + Text(format.choice));
@@ -53,6 +54,12 @@ ConvertDialog::ConvertDialog(const FormatModule& format, std::string documentPat
                     QStringLiteral("all, or such as 1,3-5"));
   samples_ = AddField(QStringLiteral("&Samples:"), QStringLiteral("Samples"), choices.samples,
                       QStringLiteral("all, or FIRST-LAST or FIRST-"));
+  if (segments != 1) {
+    segment_ =
+        AddField(QStringLiteral("Se&gment:"), QStringLiteral("Segment"), choices.segment,
+                 segments > 1 ? QStringLiteral("the first of %1, a number, or all").arg(segments)
+                              : QStringLiteral("the first, a number, or all"));
+  }
   if (format.options.rate) {
     sampleRate_ = AddField(QStringLiteral("Sample &rate:"), QStringLiteral("Sample rate"),
                            choices.sampleRate, QStringLiteral("unknown, or such as 2.5MHz"));
@@ -90,7 +97,8 @@ ConvertDialog::ConvertDialog(const FormatModule& format, std::string documentPat
   refusal_->hide();
   form->addRow(refusal_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-  QPushButton* convert = buttons->addButton(QStringLiteral("Convert"), QDialogButtonBox::AcceptRole);
+  QPushButton* convert =
+      buttons->addButton(QStringLiteral("Convert"), QDialogButtonBox::AcceptRole);
   convert->setObjectName(QStringLiteral("Convert"));
   convert->setDefault(true);
   form->addRow(buttons);
@@ -117,6 +125,7 @@ ConvertChoices ConvertDialog::Choices() const {
   ConvertChoices choices;
   choices.lines = lines_->text();
   choices.samples = samples_->text();
+  if (segment_) choices.segment = segment_->text();
   if (sampleRate_) choices.sampleRate = sampleRate_->text();
   if (changes_) choices.changes = changes_->isChecked();
   if (vectors_) choices.vectors = vectors_->isChecked();
@@ -133,6 +142,9 @@ void ConvertDialog::accept() {
     field = samples_;
     const std::string samples = samples_->text().trimmed().toStdString();
     if (!samples.empty()) ParseSampleRange(samples, request.selection);
+    field = segment_;
+    const std::string segment = segment_ ? segment_->text().trimmed().toStdString() : "";
+    if (!segment.empty()) request.segment = ParseSegment(segment);
     field = sampleRate_;
     const std::string rate = sampleRate_ ? sampleRate_->text().trimmed().toStdString() : "";
     if (!rate.empty()) request.sampleRate = ParseSampleRate(rate);
@@ -142,10 +154,14 @@ void ConvertDialog::accept() {
   }
   const std::string output = output_->text().toStdString();
   if (output.empty()) return Refuse(QStringLiteral("the output needs a file name"), output_);
+  if (request.segment == kEverySegment && output != suggestedOutput_) {
+    return Refuse(QStringLiteral("with all, each segment's output goes beside the document, "
+                                 "named with its number"),
+                  output_);
+  }
   // The usual place keeps the usual rules; another is a file named as with --output.
-  request.output = output == suggestedOutput_
-                       ? OutputPlace{}
-                       : OutputPlace{OutputPlace::Kind::kFile, output};
+  request.output =
+      output == suggestedOutput_ ? OutputPlace{} : OutputPlace{OutputPlace::Kind::kFile, output};
   request.changes = changes_ && changes_->isChecked();
   request.vectors = vectors_ && vectors_->isChecked();
   request_ = std::move(request);
@@ -153,8 +169,8 @@ void ConvertDialog::accept() {
 }
 
 void ConvertDialog::Browse() {
-  const QString filter = Text(format_.choice) + QStringLiteral(" (*") + Text(format_.extension) +
-                         QStringLiteral(")");
+  const QString filter =
+      Text(format_.choice) + QStringLiteral(" (*") + Text(format_.extension) + QStringLiteral(")");
   const QString chosen =
       files_.ShowSave(QStringLiteral("Save the output as"), output_->text(), filter);
   if (!chosen.isEmpty()) output_->setText(chosen);

@@ -148,9 +148,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
-void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
-  ShowConvertMenu(event->globalPos());
-}
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) { ShowConvertMenu(event->globalPos()); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (!DroppedPath(event->mimeData()).isEmpty()) event->acceptProposedAction();
@@ -175,13 +173,16 @@ void MainWindow::ShowConvertMenu(const QPoint& at) {
 
 void MainWindow::OpenConvertDialog(const FormatModule& format) {
   if (job_) return;
-  auto* dialog = new ConvertDialog(format, PathText(), convertChoices_, *cmd_, this);
+  const std::string path = PathText();
+  auto* dialog =
+      new ConvertDialog(format, path, knownSegments_.first == path ? knownSegments_.second : 0,
+                        convertChoices_, *cmd_, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
     convertChoices_ = dialog->Choices();
     if (result == QDialog::Accepted) {
-      StartConversion(dialog->Request(), convertChoices_.openWhenDone ? dialog->Request().format
-                                                                      : nullptr);
+      StartConversion(dialog->Request(),
+                      convertChoices_.openWhenDone ? dialog->Request().format : nullptr);
     }
   });
   dialog->open();
@@ -189,14 +190,8 @@ void MainWindow::OpenConvertDialog(const FormatModule& format) {
 
 void MainWindow::StartConversion(ConversionRequest request, const FormatModule* opened) {
   if (job_) return;
-  openWhenConverted_.clear();
   openedFormat_ = opened;
-  if (opened) {
-    try {
-      openWhenConverted_ = QString::fromStdString(OutputPathOf(request));
-    } catch (const ConversionError&) {  // the conversion tells why
-    }
-  }
+  started_ = request;
   SetBusy(true);
   job_ = new ConversionJob(
       std::move(request), environment_,
@@ -210,8 +205,10 @@ void MainWindow::OnConversionEnded(const ConversionResult& result) {
   std::exchange(job_, nullptr)->deleteLater();  // its watcher is telling this now
   SetBusy(false);
   if (const std::string failure = FailureText(result); !failure.empty()) ShowMessage(failure);
-  if (result.kind == ConversionResult::Kind::kConverted && !openWhenConverted_.isEmpty()) {
-    OpenOutput(*openedFormat_, openWhenConverted_);
+  if (result.kind == ConversionResult::Kind::kConverted) {
+    knownSegments_ = {started_.pathText, result.figures.segments};
+    if (const QString output = OutputToOpen(started_, result); openedFormat_ && !output.isEmpty())
+      OpenOutput(*openedFormat_, output);
   }
   if (const int signal = CaughtInterruptSignal()) EndAsSignalled(signal);
   if (std::exchange(closeWhenConverted_, false)) close();

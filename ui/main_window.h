@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "conversion_command.h"
 #include "conversion_job.h"
@@ -70,9 +71,11 @@ class MainWindow : public QWidget {
   QPointer<QWidget> focusBeforeBusy_;  // where the keyboard returns after a conversion
   bool closeWhenConverted_ = false;
   ConvertChoices convertChoices_;  // the last "Convert to" dialog's, kept while running
-  // The output to open once the conversion under way has ended well, and its format.
-  QString openWhenConverted_;
+  ConversionRequest started_;  // the conversion under way, or the last
+  // The format of the output to open once the conversion under way has ended well.
   const FormatModule* openedFormat_ = nullptr;
+  // The segments with data of a document converted, as its last conversion found them.
+  std::pair<std::string, std::uint64_t> knownSegments_;
 };
 
 }  // namespace sorrelin

@@ -6,6 +6,12 @@
 namespace sorrelin {
 
 struct FormatModule;
+struct ConversionRequest;
+struct ConversionResult;
+
+// The output of a conversion that ended well to open: its file, or the first
+// segment's of every segment; empty where there is none.
+QString OutputToOpen(const ConversionRequest& request, const ConversionResult& result);
 
 // A program and its arguments; no program means the one the desktop associates with
 // the file's type.

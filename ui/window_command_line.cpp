@@ -75,7 +75,8 @@ QString FileArgument(const QStringList& arguments) {
   if (!parser.parse(arguments)) EndWithUsageError(parser.errorText());
   if (parser.isSet(QStringLiteral("help-all"))) parser.process(arguments);  // Qt's, and ends
   if (parser.isSet(help)) EndAnswered(parser.helpText());
-  if (parser.isSet(version)) EndAnswered(kProgram + u' ' + QCoreApplication::applicationVersion() + u'\n');
+  if (parser.isSet(version))
+    EndAnswered(kProgram + u' ' + QCoreApplication::applicationVersion() + u'\n');
   const QStringList files = parser.positionalArguments();
   if (files.size() > 1) EndWithUsageError(QStringLiteral("only one FILE can be given"));
   return files.isEmpty() ? QString()
