@@ -198,7 +198,8 @@ CommandLine ReadCommandLine(std::vector<std::string> arguments) {
     if (*lineOption) options.selection.lines = ParseLineList(lines);
     if (*sampleOption) ParseSampleRange(samples, options.selection);
     if (*rateOption) options.sampleRate = ParseSampleRate(rate);
-    if (*rateOption && FormatNamed(format)) CheckSampleRateFor(*FormatNamed(format), *options.sampleRate, rate);
+    if (*rateOption && FormatNamed(format))
+      CheckSampleRateFor(*FormatNamed(format), *options.sampleRate, rate);
     if (*segmentOption) options.segment = ParseSegment(segment);
     if (*outputOption && output.empty()) throw BadOptionValue("--output needs a file name");
     if (*folderOption && folder.empty()) throw BadOptionValue("--output-dir needs a folder name");

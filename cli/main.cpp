@@ -102,9 +102,10 @@ bool Convert(const ConversionRequest& request, const CommandLineOptions& options
   if (options.info) {
     const ConversionFigures& figures = result.figures;
     std::cout << Shown(request.pathText) << ": " << figures.lines << " lines, " << figures.samples
-              << " samples, " << figures.segments << (figures.segments == 1 ? " segment, " : " segments, ")
-              << figures.dataBytes << " bytes of data; " << request.format->name
-              << " " << figures.outputBytes << " bytes\n";
+              << " samples, " << figures.segments
+              << (figures.segments == 1 ? " segment, " : " segments, ") << figures.dataBytes
+              << " bytes of data; " << request.format->name << " " << figures.outputBytes
+              << " bytes\n";
   }
   return true;
 }

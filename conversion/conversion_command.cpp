@@ -181,8 +181,8 @@ class Conversion : public ReaderClient {
   BlockSource* source_ = nullptr;
   Outcome outcome_;
   std::optional<HeldData> held_;
-  bool holding_ = false;          // the data begun is held
-  std::uint64_t heldBefore_ = 0;  // held bytes of the segments before
+  bool holding_ = false;                                      // the data begun is held
+  std::uint64_t heldBefore_ = 0;                              // held bytes of the segments before
   std::vector<std::pair<std::uint64_t, bool>> heldSegments_;  // each one's length, validity
   std::optional<SegmentOutputs> segments_;  // of every segment, instead of output_
   std::optional<ConversionOutput> output_;

@@ -28,7 +28,8 @@ std::string OutputPathOfSegment(const ConversionRequest& request, std::uint64_t 
   std::string path = OutputPathOf(request);
   const std::string digits = std::to_string(number);
   const std::size_t width = std::to_string(count).size();
-  const std::string mark = ".s" + std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
+  const std::string mark =
+      ".s" + std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
   path.insert(path.size() - std::min(path.size(), request.format->extension.size()), mark);
   return path;
 }

@@ -23,7 +23,8 @@ DataSink& SegmentOutputs::Begin(const DocumentValues& counts, std::uint64_t numb
   segmentOutcome_ = Outcome();
   // Named for now as if it were the last; Commit names it among all of them.
   if (request_.output.kind != OutputPlace::Kind::kNowhere) {
-    segmentRequest_.output = {OutputPlace::Kind::kFile, OutputPathOfSegment(request_, number, number)};
+    segmentRequest_.output = {OutputPlace::Kind::kFile,
+                              OutputPathOfSegment(request_, number, number)};
   }
   output_.emplace(segmentRequest_, counts, document_, temporaryFiles_, segmentOutcome_, proceed_);
   return *output_;
@@ -32,7 +33,8 @@ DataSink& SegmentOutputs::Begin(const DocumentValues& counts, std::uint64_t numb
 void SegmentOutputs::End(bool valid) {
   if (!output_) return;
   // A segment that is not Base64 has its fault told by the reader, placed exactly.
-  if (valid && output_->Finish([this](double) { return proceed_(); }) && !segmentOutcome_.Failed()) {
+  if (valid && output_->Finish([this](double) { return proceed_(); }) &&
+      !segmentOutcome_.Failed()) {
     const ConversionFigures figures = output_->Figures();
     figures_.lines = figures.lines;
     figures_.samples += figures.samples;
@@ -46,9 +48,9 @@ void SegmentOutputs::End(bool valid) {
 
 bool SegmentOutputs::WriteHeld(HeldData& held, const DocumentValues& counts,
                                const std::vector<std::pair<std::uint64_t, bool>>& segments) {
-  std::size_t index = 0;       // the segment being written
-  std::uint64_t left = 0;      // of its bytes
-  auto next = [&] {            // ends the segments that are complete, begins the next
+  std::size_t index = 0;   // the segment being written
+  std::uint64_t left = 0;  // of its bytes
+  auto next = [&] {        // ends the segments that are complete, begins the next
     while (index < segments.size() && left == 0) {
       if (output_) End(segments[index++].second);
       if (index < segments.size()) {

@@ -52,8 +52,8 @@ class SegmentOutputs {
   const TemporaryFileFactory& temporaryFiles_;
   Outcome& outcome_;
   std::function<bool()> proceed_;
-  std::uint64_t number_ = 0;       // of the segment being converted
-  Outcome segmentOutcome_;         // its faults
+  std::uint64_t number_ = 0;          // of the segment being converted
+  Outcome segmentOutcome_;            // its faults
   ConversionRequest segmentRequest_;  // its output's request
   std::optional<ConversionOutput> output_;
   std::vector<Sealed> sealed_;

@@ -101,16 +101,16 @@ TEST(CommandLine, UsageErrorsVersionHelpAndSuccess) {
       {"--segment all -o - x", 2,
        "sorrelin-convert: --segment all writes an output per segment: use --output-dir\n", tryHelp},
 #ifndef _WIN32
-      {"-l '1\n\xC2\x9B' x", 2, "sorrelin-convert: a line must be a number from 1: \"1\\n\\u009B\"\n",
-       tryHelp},
+      {"-l '1\n\xC2\x9B' x", 2,
+       "sorrelin-convert: a line must be a number from 1: \"1\\n\\u009B\"\n", tryHelp},
 #endif
       // Rates whose times would run together, overflow or be infinite are refused.
       {"-f vcd -r 9.9e-4 x", 2, "sorrelin-convert: a sample rate is from 0.001 to 1e15", tryHelp},
       {"-f vcd -r 1.1e15 x", 2, "sorrelin-convert: a sample rate is from 0.001 to 1e15", tryHelp},
       {"-f vcd -r -1 x", 2, "sorrelin-convert: a sample rate is a number of", tryHelp},
       {"-f csv -r nan x", 2, "sorrelin-convert: a sample rate is a number of", tryHelp},
-      {"-f sr -r 1.5 x", 2, "sorrelin-convert: sr keeps a sample rate in whole hertz only: \"1.5\"\n",
-       tryHelp},
+      {"-f sr -r 1.5 x", 2,
+       "sorrelin-convert: sr keeps a sample rate in whole hertz only: \"1.5\"\n", tryHelp},
       {"-f vcd -r 0.001 -- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
       {"-f vcd -r 1e15 -- " + Arg(folder / "-x.XMLdig"), 0, "", ""},
       {"--help", 0, "Usage: sorrelin-convert [OPTION]... [--] PATH...", "\n"},
@@ -146,8 +146,8 @@ TEST(CommandLine, ConvertsEveryPathAndOptionsChooseWhatIsMadeAndWhereItGoes) {
   std::string batch = "--quiet " + Arg(resume) + " " + Arg(folder / "missing");
   for (const char* n : {"x.XMLdig", "two.XMLdig", "d.XMLdig"}) (batch += ' ') += Arg(folder / n);
   std::string failures =
-      Line(folder / "missing", "Error: cannot open \"" + Text(folder / "missing") + "\": " +
-                                   std::strerror(ENOENT)) +
+      Line(folder / "missing",
+           "Error: cannot open \"" + Text(folder / "missing") + "\": " + std::strerror(ENOENT)) +
       Line(folder / "x.XMLdig", "Error: no element found at line 1, column 4") +
       Line(folder / "two.XMLdig", "error 1007: line count is not a number: \"two\"");
 #ifndef _WIN32
@@ -158,11 +158,10 @@ TEST(CommandLine, ConvertsEveryPathAndOptionsChooseWhatIsMadeAndWhereItGoes) {
   const std::string f = Text(folder / "f\n\x01\x9B\xE2\x80\xA9\xED\xA0\x80") + "g.XMLdig";
   WriteFile(PathFromText(f), "<x>");
   batch.append(" ").append(Arg(folder / "e.XMLdig")).append(" '").append(f).append("'");
-  failures +=
-      Line(folder / "e.XMLdig", "error 1006: cannot write \"" + Text(folder / "e.txt") +
-                                    "\": it is another document being converted") +
-      Line(folder / "f\\n\\x01\\x9B\\u2029\\xED\\xA0\\x80g.XMLdig",  // a surrogate's bytes
-           "Error: no element found at line 1, column 4");
+  failures += Line(folder / "e.XMLdig", "error 1006: cannot write \"" + Text(folder / "e.txt") +
+                                            "\": it is another document being converted") +
+              Line(folder / "f\\n\\x01\\x9B\\u2029\\xED\\xA0\\x80g.XMLdig",  // a surrogate's bytes
+                   "Error: no element found at line 1, column 4");
 #endif
   std::filesystem::create_directory(folder / "out");
   WriteFile(folder / "a.XMLdig", DocumentXml("3", "2", "AQIDBAUG"));  // 1 2 / 3 4 / 5 6
@@ -212,7 +211,8 @@ TEST(CommandLine, ConvertsEveryPathAndOptionsChooseWhatIsMadeAndWhereItGoes) {
                 ": 3 lines, 2 samples, 1 segment, 6 bytes of data; table 12 bytes"),
        "", folder / "a.txt", "earlier"},
       {"-i " + s,
-       TextLine(Text(folder / "s.XMLdig") + ": 1 lines, 2 samples, 2 segments, 2 bytes of data; table 6 bytes"),
+       TextLine(Text(folder / "s.XMLdig") +
+                ": 1 lines, 2 samples, 2 segments, 2 bytes of data; table 6 bytes"),
        "", folder / "a.txt", "earlier"},
       {"--segment 2 -o - " + s, "3,4,\r\n", "", folder / "s.txt", "earlier"},
       {"--segment all " + s, "", "", folder / "s.s2.txt", "3,4,\r\n"},

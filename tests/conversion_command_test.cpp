@@ -334,12 +334,13 @@ TEST(BoundedWork, HugeCountsHeldDataInfoAndProgressStayBoundedAndInPlace) {
   ConversionRequest request = RequestFor(folder / "big.XMLdig");
   FakeProgress progress;
   // Beside the document: refused by the size they need at least.
-  for (const FormatModule* format : {FormatNamed("table"), FormatNamed("csv"), FormatNamed("vcd")}) {
+  for (const FormatModule* format :
+       {FormatNamed("table"), FormatNamed("csv"), FormatNamed("vcd")}) {
     request.format = format;
     const ConversionResult result = Converted(request, progress);
     const char* least = format == FormatNamed("csv")   ? "needs at least 6000000000000008 bytes"
                         : format == FormatNamed("vcd") ? "needs at least 250000000000"
-                                                 : "needs 2000000000000000 bytes";
+                                                       : "needs 2000000000000000 bytes";
     EXPECT_NE(result.text.find(least), std::string::npos) << result.text;
   }
   // Nowhere: the exact sizes, counted; csv: "sample", ",lineN" for each line, CR LF.
@@ -457,7 +458,8 @@ TEST(Segments, EachConvertsAsAloneAndNoneIsPlacedUnlessAllAre) {
       alone.output = {OutputPlace::Kind::kFile, Text(folder / "alone")};
       for (alone.segment = 1; alone.segment <= 12; ++alone.segment) {
         RunConversion(alone, progress);
-        const std::string each = ReadFile(PathFromText(OutputPathOfSegment(request, alone.segment, 12)));
+        const std::string each =
+            ReadFile(PathFromText(OutputPathOfSegment(request, alone.segment, 12)));
         // A session's zip is dated to the second it was made.
         if (format->name != "sr") {
           EXPECT_EQ(each, ReadFile(folder / "alone")) << alone.segment;

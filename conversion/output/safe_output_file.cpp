@@ -130,7 +130,8 @@ void SafeOutputFile::Fail(const std::string& why) const {
 void SafeOutputFile::Seal() {
   if (!temporary_.file) return;  // sealed already
   // Space reserved ahead is part of the file until it is cut off.
-  if (reserved_ > written_ && !CutToSize(temporary_.file.get(), written_)) Fail(ErrnoMessage(errno));
+  if (reserved_ > written_ && !CutToSize(temporary_.file.get(), written_))
+    Fail(ErrnoMessage(errno));
   // On the disk before it has a name: a power cut cannot leave it half written.
   if (sync_ && !SyncFileData(temporary_.file.get())) {
     if (IsDiskFull(errno)) DiskFull();

@@ -72,9 +72,9 @@ class ElementSelector {
   std::optional<std::string> lineCount_;
   std::optional<std::string> sampleCount_;
   bool dataFound_ = false;
-  std::uint64_t segment_;             // the one chosen
-  std::uint64_t segments_ = 0;        // with a BinaryData so far
-  bool segmentHasData_ = false;       // the segment open, if any
+  std::uint64_t segment_;        // the one chosen
+  std::uint64_t segments_ = 0;   // with a BinaryData so far
+  bool segmentHasData_ = false;  // the segment open, if any
 };
 
 }  // namespace sorrelin
