@@ -91,7 +91,8 @@ class Conversion : public ReaderClient {
 
   // The work in equal parts, shown in turn: reading the document; writing the data
   // held before its counts, if any; writing the rows of a format that spills.
-  std::uint64_t Parts() const { return 1 + (held_ ? 1 : 0) + (spills_ ? 1 : 0); }
+  // Every segment's rows are written while the document is read.
+  std::uint64_t Parts() const { return 1 + (held_ ? 1 : 0) + (spills_ && !segments_ ? 1 : 0); }
   // Shows `done` (0 to 1) of the part that begins after `partsBefore` parts.
   void ShowPart(std::uint64_t partsBefore, double done) {
     const std::uint64_t part = bytesTotal_ / Parts();

@@ -36,8 +36,9 @@ std::string OutputPathOfSegment(const ConversionRequest& request, std::uint64_t 
 
 OutputFileRules OutputFileRulesOf(const ConversionRequest& request,
                                   std::optional<FileIdentity> document) {
-  return {document, request.otherDocuments, request.writtenOutputs, request.keepExisting,
-          request.sync};
+  return {
+      document,     request.otherDocuments,          request.writtenOutputs, request.keepExisting,
+      request.sync, request.segment == kEverySegment};
 }
 
 std::filesystem::path ScratchFolderOf(const ConversionRequest& request) {

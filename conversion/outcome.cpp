@@ -16,7 +16,7 @@ void Outcome::ReportLoadFailure(const std::string& reason) {
 }
 
 void Outcome::ReportSkipped(const std::string& outputPath) {
-  Keep(Stage::kWriting, {ConversionResult::Kind::kSkipped, 0, outputPath, {}});
+  Keep(Stage::kPlacing, {ConversionResult::Kind::kSkipped, 0, outputPath, {}});
 }
 
 void Outcome::Include(const Outcome& part, const std::string& prefix) {

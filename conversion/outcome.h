@@ -23,6 +23,7 @@ enum class Stage {
   kDataLength,
   kFreeSpace,
   kWriting,
+  kPlacing,  // the output's name was taken meanwhile, and the file there kept
 };
 
 // What a converted document held, and the size of its output.

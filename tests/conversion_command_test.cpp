@@ -468,6 +468,18 @@ TEST(Segments, EachConvertsAsAloneAndNoneIsPlacedUnlessAllAre) {
       }
     }
   }
+#ifndef _WIN32
+  // An output replaced keeps its permissions; a file that has a name like it does not count.
+  ConversionRequest request = RequestFor(folder / "run.XMLdig");
+  request.segment = kEverySegment;
+  fs::permissions(folder / "run.s01.txt", fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_directory(folder / "run.s2.txt");
+  FakeProgress progress;
+  EXPECT_EQ(RunConversion(request, progress).kind, ConversionResult::Kind::kConverted);
+  EXPECT_EQ(fs::status(folder / "run.s01.txt").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  fs::remove(folder / "run.s2.txt");
+#endif
   for (const fs::path& entry : fs::directory_iterator(folder.path())) fs::remove(entry);
   const std::string stopped = "cancelled";
   const std::tuple<std::string, std::size_t, std::string> faults[] = {

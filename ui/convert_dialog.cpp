@@ -54,6 +54,7 @@ ConvertDialog::ConvertDialog(const FormatModule& format, std::string documentPat
                     QStringLiteral("all, or such as 1,3-5"));
   samples_ = AddField(QStringLiteral("&Samples:"), QStringLiteral("Samples"), choices.samples,
                       QStringLiteral("all, or FIRST-LAST or FIRST-"));
+  hiddenSegment_ = choices.segment;  // kept for the next document while the field is away
   if (segments != 1) {
     segment_ =
         AddField(QStringLiteral("Se&gment:"), QStringLiteral("Segment"), choices.segment,
@@ -125,7 +126,7 @@ ConvertChoices ConvertDialog::Choices() const {
   ConvertChoices choices;
   choices.lines = lines_->text();
   choices.samples = samples_->text();
-  if (segment_) choices.segment = segment_->text();
+  choices.segment = segment_ ? segment_->text() : hiddenSegment_;
   if (sampleRate_) choices.sampleRate = sampleRate_->text();
   if (changes_) choices.changes = changes_->isChecked();
   if (vectors_) choices.vectors = vectors_->isChecked();

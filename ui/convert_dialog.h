@@ -54,6 +54,7 @@ class ConvertDialog : public QDialog {
   QLineEdit* lines_ = nullptr;
   QLineEdit* samples_ = nullptr;
   QLineEdit* segment_ = nullptr;     // for a document of more than one
+  QString hiddenSegment_;            // the choice made before, without the field
   QLineEdit* sampleRate_ = nullptr;  // for the formats that take one
   QCheckBox* changes_ = nullptr;     // likewise
   QCheckBox* vectors_ = nullptr;

@@ -89,9 +89,9 @@ inline constexpr std::size_t kRowSamples = 16;
 // write a sample of every line together.
 class SampleRows {
  public:
-  // A row may be read 16 bytes at a time.
+  // A row may be read 16 bytes at a time, past its end too: every byte is set.
   SampleRows()
-      : rows_(std::make_unique_for_overwrite<std::uint8_t[]>((kRowSamples + 1) * kRowLines + 16)) {}
+      : rows_(std::make_unique<std::uint8_t[]>((kRowSamples + 1) * kRowLines + 16)) {}
 
   // Calls take(j, first, count, row, previous) for each sample j of the block in order,
   // with row[i] the value of its line first + i, for at most kRowLines lines at once.

@@ -23,6 +23,9 @@ struct OutputFileRules {
   std::span<const WrittenOutput> written;
   bool keepExisting = false;  // a file that takes the name before Commit stays
   bool sync = false;          // flushed to the disk before the rename, its folder after
+  // The target given first only names the output in messages, in the folder of the
+  // one that Retarget gives before Commit: it is neither checked nor looked at.
+  bool namedLater = false;
 };
 
 }  // namespace sorrelin

@@ -37,7 +37,13 @@ ConversionError NotEnoughSpace(const fs::path& folder, const std::string& target
 SafeOutputFile::SafeOutputFile(const fs::path& target, const OutputFileRules& rules,
                                const TemporaryFileFactory& temporaryFiles)
     : keepExisting_(rules.keepExisting), sync_(rules.sync) {
-  const fs::file_status status = Target(target, rules);
+  fs::file_status status;
+  if (rules.namedLater) {
+    target_ = target;
+    targetText_ = PathToText(target);
+  } else {
+    status = Target(target, rules);
+  }
   folder_ = target_.parent_path();
   if (folder_.empty()) folder_ = ".";
   temporary_ = temporaryFiles(folder_);
@@ -50,7 +56,13 @@ SafeOutputFile::SafeOutputFile(const fs::path& target, const OutputFileRules& ru
 }
 
 void SafeOutputFile::Retarget(const fs::path& target, const OutputFileRules& rules) {
-  Target(target, rules);
+  const fs::file_status status = Target(target, rules);
+  if (!fs::exists(status)) return;  // the temporary file's own permissions, as a new file's
+  if (temporary_.file) {
+    SetPermissions(temporary_.file.get(), status.permissions());
+  } else {
+    SetPermissions(temporary_.path, status.permissions());
+  }
 }
 
 fs::file_status SafeOutputFile::Target(const fs::path& target, const OutputFileRules& rules) {

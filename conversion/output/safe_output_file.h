@@ -41,8 +41,8 @@ class SafeOutputFile : public OutputTarget {
   // Makes what was written ready to be put in place: cut to its size, flushed to the
   // disk when asked, named in the folder and closed; Commit then only renames it.
   void Seal();
-  // The file to replace becomes `target`, refused as the constructor would refuse it;
-  // in the same folder.
+  // The file to replace becomes `target`, refused as the constructor would refuse it,
+  // whose permissions the output takes; in the same folder.
   void Retarget(const std::filesystem::path& target, const OutputFileRules& rules);
   bool Commit(const std::function<bool()>& proceed) override;
   void Discard() noexcept override;

@@ -43,8 +43,10 @@ bool NameUnnamedFile(std::FILE* file, const std::filesystem::path& path);
 // file is not opened); false with errno set when not.
 bool MayWrite(const std::filesystem::path& path);
 
-// Sets the permission bits of an open file, where the system has them.
+// Sets the permission bits of an open file, or of a file by its path, where the system
+// has them.
 void SetPermissions(std::FILE* file, std::filesystem::perms permissions);
+void SetPermissions(const std::filesystem::path& path, std::filesystem::perms permissions);
 
 // The longest file name that the file system of the folder of `path` allows, in the
 // units of path::native(). Unlimited where the system's own calls refuse longer names

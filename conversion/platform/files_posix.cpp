@@ -96,6 +96,10 @@ void SetPermissions(std::FILE* file, std::filesystem::perms permissions) {
   ::fchmod(::fileno(file), static_cast<mode_t>(permissions) & 07777);
 }
 
+void SetPermissions(const std::filesystem::path& path, std::filesystem::perms permissions) {
+  ::chmod(path.c_str(), static_cast<mode_t>(permissions) & 07777);
+}
+
 std::size_t MaxFileNameLength(const std::filesystem::path&) {
   return std::numeric_limits<std::size_t>::max();
 }

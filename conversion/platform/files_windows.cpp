@@ -78,6 +78,7 @@ bool NameUnnamedFile(std::FILE*, const std::filesystem::path&) {
 bool MayWrite(const std::filesystem::path& path) { return ::_waccess(path.c_str(), 2) == 0; }
 
 void SetPermissions(std::FILE*, std::filesystem::perms) {}
+void SetPermissions(const std::filesystem::path&, std::filesystem::perms) {}
 
 std::size_t MaxFileNameLength(const std::filesystem::path& path) {
   // The folder's own volume: a folder may be a mount point of another file system.
