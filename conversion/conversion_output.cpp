@@ -174,11 +174,7 @@ std::unique_ptr<SafeOutputFile> ConversionOutput::Seal() {
   try {
     file_->Seal();
   } catch (const ConversionError& error) {
-    if (error.Kind() == ErrorNumber::kNotEnoughSpace) {
-      ReportDiskFull();
-    } else {
-      outcome_.Report(Stage::kWriting, error);
-    }
+    ReportPlacingFault(error);
     return nullptr;
   }
   target_.release();
@@ -194,13 +190,15 @@ bool ConversionOutput::Commit(const std::function<bool()>& proceed) {
     outcome_.ReportSkipped(pathText_);
     return false;
   } catch (const ConversionError& error) {
-    if (error.Kind() == ErrorNumber::kNotEnoughSpace) {
-      ReportDiskFull();
-    } else {
-      outcome_.Report(Stage::kWriting, error);
-    }
+    ReportPlacingFault(error);
     return false;
   }
+}
+
+// A fault of the file's last steps: a full disk is told with the output's size.
+void ConversionOutput::ReportPlacingFault(const ConversionError& error) {
+  if (error.Kind() == ErrorNumber::kNotEnoughSpace) return ReportDiskFull();
+  outcome_.Report(Stage::kWriting, error);
 }
 
 }  // namespace sorrelin

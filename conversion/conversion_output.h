@@ -53,6 +53,7 @@ class ConversionOutput : public DataSink {
             const TemporaryFileFactory& temporaryFiles);
   void ReportWriteFault(std::exception_ptr fault);
   void ReportDiskFull();
+  void ReportPlacingFault(const ConversionError& error);
   void ReportFormatFault(const ConversionError& error);
 
   Outcome& outcome_;
