@@ -456,15 +456,18 @@ TEST(Segments, EachConvertsAsAloneAndNoneIsPlacedUnlessAllAre) {
       ASSERT_EQ(RunConversion(request, progress).figures.segments, 12u);
       ConversionRequest alone = request;
       alone.output = {OutputPlace::Kind::kFile, Text(folder / "alone")};
+      // A VCD's first line and a session's zip carry the second they were made.
+      auto undated = [](std::string output) {
+        return output.starts_with("$date") ? output.substr(output.find('\n')) : output;
+      };
       for (alone.segment = 1; alone.segment <= 12; ++alone.segment) {
         RunConversion(alone, progress);
         const std::string each =
-            ReadFile(PathFromText(OutputPathOfSegment(request, alone.segment, 12)));
-        // A session's zip is dated to the second it was made.
+            undated(ReadFile(PathFromText(OutputPathOfSegment(request, alone.segment, 12))));
         if (format->name != "sr") {
-          EXPECT_EQ(each, ReadFile(folder / "alone")) << alone.segment;
+          EXPECT_EQ(each, undated(ReadFile(folder / "alone"))) << alone.segment;
         }
-        EXPECT_EQ(each.size(), ReadFile(folder / "alone").size());
+        EXPECT_EQ(each.size(), undated(ReadFile(folder / "alone")).size());
       }
     }
   }
