@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "data_sink.h"
 #include "formats/data_plan.h"
 #include "formats/format_list.h"
 #include "output/output_file_rules.h"
@@ -53,8 +54,6 @@ struct ConversionRequest {
 // The path of the request's output file, as OutputPlace says; raises ConversionError
 // (kInvalidOutputPath) when none can be made. Empty for standard output and nowhere.
 std::string OutputPathOf(const ConversionRequest& request);
-
-inline constexpr std::uint64_t kEverySegment = 0;
 
 // The path of the output of segment `number` of `count`: the request's, with ".s" and
 // the number, zero-padded to the width of the count, before the format's extension.

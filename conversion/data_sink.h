@@ -15,11 +15,14 @@ class DataSink {
 };
 
 // What the element paths selected: the first match of each.
+// The segment number that asks for every segment, each to its own output.
+inline constexpr std::uint64_t kEverySegment = 0;
+
 struct DocumentValues {
   std::optional<std::string> lineCount;
   std::optional<std::string> sampleCount;
-  bool dataFound = false;     // the chosen segment's BinaryData
-  std::uint64_t segments = 0;  // segments with a BinaryData, so far
+  bool dataFound = false;                // the chosen segment's BinaryData
+  std::uint64_t segments = 0;            // segments with a BinaryData, so far
   std::optional<std::string> dataFault;  // why the data is not Base64, with its offset
 };
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "data_sink.h"
+
 namespace sorrelin {
 
 inline constexpr std::string_view kLineCountPath =
@@ -22,8 +24,6 @@ inline constexpr std::string_view kDataPath = "QelvarTamberlinedata/Data/Segment
 class ElementSelector {
  public:
   enum class Capture : std::uint8_t { kNone, kLineCount, kSampleCount, kData };
-
-  static constexpr std::uint64_t kEverySegment = 0;
 
   explicit ElementSelector(std::uint64_t segment = 1) : segment_(segment) {}
 
@@ -42,6 +42,7 @@ class ElementSelector {
   const std::optional<std::string>& LineCount() const noexcept { return lineCount_; }
   const std::optional<std::string>& SampleCount() const noexcept { return sampleCount_; }
   bool DataFound() const noexcept { return dataFound_; }
+  bool EverySegment() const noexcept { return segment_ == kEverySegment; }
   // Segments with a BinaryData so far.
   std::uint64_t Segments() const noexcept { return segments_; }
 

@@ -38,7 +38,6 @@ XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, B
       besideParser_(besideParser),
       kernel_(kernel),
       parser_(XML_ParserCreate_MM(nullptr, &kExpatMemory, nullptr)),
-      segment_(segment),
       selector_(segment) {
   if (!parser_) {
     throw ConversionError(ErrorNumber::kXmlReaderUnavailable, "cannot create the XML reader");
@@ -170,10 +169,10 @@ void XmlPass::End() {
   PassData();
   const bool valid = !decoder_->Failed();
   if (!valid && !dataFault_) {
-    dataFault_ = (segment_ == ElementSelector::kEverySegment
-                      ? "segment " + std::to_string(selector_.Segments()) + ": "
-                      : std::string()) +
-                 decoder_->Error();
+    dataFault_ =
+        (selector_.EverySegment() ? "segment " + std::to_string(selector_.Segments()) + ": "
+                                  : std::string()) +
+        decoder_->Error();
   }
   decoder_.reset();
   client_.DataEnds(valid);

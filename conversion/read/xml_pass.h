@@ -75,7 +75,6 @@ class XmlPass {
   bool asciiBytes_ = true;
   bool asciiDeclared_ = true;
   bool decodedBesideParser_ = false;
-  std::uint64_t segment_;
   ElementSelector selector_;
   DataSink* sink_ = nullptr;
   ByteBuffer decoded_;
