@@ -111,6 +111,17 @@ void ConversionOutput::ReportFormatFault(const ConversionError& error) {
 }
 
 bool ConversionOutput::Finish(const Proceed& proceed) {
+  const bool ended = End(proceed);
+  Settle();
+  return ended;
+}
+
+void ConversionOutput::Settle() {
+  if (!std::exchange(ended_, false)) return;
+  ReportWriteFault(stream_->Finish());
+}
+
+bool ConversionOutput::End(const Proceed& proceed) {
   if (stopped_) return false;
   if (!router_) return true;
   if (!router_->Complete()) {
@@ -135,7 +146,8 @@ bool ConversionOutput::Finish(const Proceed& proceed) {
       ReportFormatFault(error);
     }
   }
-  ReportWriteFault(stream_->Finish());
+  stream_->Close();
+  ended_ = true;
   return ended;
 }
 

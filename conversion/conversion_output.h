@@ -40,6 +40,10 @@ class ConversionOutput : public DataSink {
   // The data has ended: the output is complete, or its faults are reported; false
   // when `proceed`, asked while the rest is written, or when writing began, said no.
   bool Finish(const Proceed& proceed);
+  // Finish in two steps: End hands the rest to be written, and Settle waits for the
+  // writes and reports their faults, so that other work can go on in between.
+  bool End(const Proceed& proceed);
+  void Settle();
   // The counts, the data's length and the output's size, once finished without a fault.
   ConversionFigures Figures() const;
   // Puts the output in place unless `proceed`, asked last, says no; false when it is not.
@@ -62,14 +66,15 @@ class ConversionOutput : public DataSink {
   std::string pathText_;
   std::unique_ptr<OutputTarget> target_;
   SafeOutputFile* file_ = nullptr;  // target_, when it is a file
-  bool diskFull_ = false;        // the output cannot be made for want of space
-  std::uint64_t leastSize_ = 0;  // the size it needs at least, when not counted
-  bool stopped_ = false;         // told to stop before the values came
+  bool diskFull_ = false;           // the output cannot be made for want of space
+  std::uint64_t leastSize_ = 0;     // the size it needs at least, when not counted
+  bool stopped_ = false;            // told to stop before the values came
   DataPlan plan_;
   std::unique_ptr<OutputStream> stream_;  // after target_: it writes to it until it ends
   std::unique_ptr<OutputFormat> format_;
   std::unique_ptr<DataRouter> router_;  // null when no output is made
   bool formatFailed_ = false;           // the format's own file failed: values are counted
+  bool ended_ = false;                  // the stream is closed and not yet settled
 };
 
 }  // namespace sorrelin

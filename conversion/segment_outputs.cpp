@@ -13,37 +13,55 @@ SegmentOutputs::SegmentOutputs(const ConversionRequest& request,
                                std::function<bool()> proceed)
     : request_(request),
       document_(document),
-      temporaryFiles_(temporaryFiles),
+      filesAhead_(temporaryFiles),
+      outputFiles_([this](const std::filesystem::path& folder) { return filesAhead_(folder); }),
       outcome_(outcome),
       proceed_(std::move(proceed)),
       segmentRequest_(request) {}
 
 DataSink& SegmentOutputs::Begin(const DocumentValues& counts, std::uint64_t number) {
-  number_ = number;
-  segmentOutcome_ = Outcome();
+  current_ = std::make_unique<Segment>();
+  current_->number = number;
   // Named for now as if it were the last; Commit names it among all of them.
   if (request_.output.kind != OutputPlace::Kind::kNowhere) {
     segmentRequest_.output = {OutputPlace::Kind::kFile,
                               OutputPathOfSegment(request_, number, number)};
   }
-  output_.emplace(segmentRequest_, counts, document_, temporaryFiles_, segmentOutcome_, proceed_);
-  return *output_;
+  current_->output.emplace(segmentRequest_, counts, document_, outputFiles_, current_->outcome,
+                           proceed_);
+  return *current_->output;
 }
 
 void SegmentOutputs::End(bool valid) {
-  if (!output_) return;
+  Settle();
+  if (!current_) return;
   // A segment that is not Base64 has its fault told by the reader, placed exactly.
-  if (valid && output_->Finish([this](double) { return proceed_(); }) &&
-      !segmentOutcome_.Failed()) {
-    const ConversionFigures figures = output_->Figures();
+  if (valid && current_->output->End([this](double) { return proceed_(); })) {
+    ending_ = std::move(current_);
+    return;
+  }
+  Include(*current_);
+  current_.reset();
+}
+
+void SegmentOutputs::Settle() {
+  if (!ending_) return;
+  ConversionOutput& output = *ending_->output;
+  output.Settle();
+  if (!ending_->outcome.Failed()) {
+    const ConversionFigures figures = output.Figures();
     figures_.lines = figures.lines;
     figures_.samples += figures.samples;
     figures_.dataBytes += figures.dataBytes;
     figures_.outputBytes += figures.outputBytes;
-    if (auto file = output_->Seal()) sealed_.push_back({number_, std::move(file)});
+    if (auto file = output.Seal()) sealed_.push_back({ending_->number, std::move(file)});
   }
-  outcome_.Include(segmentOutcome_, "segment " + std::to_string(number_) + ": ");
-  output_.reset();
+  Include(*ending_);
+  ending_.reset();
+}
+
+void SegmentOutputs::Include(const Segment& segment) {
+  outcome_.Include(segment.outcome, "segment " + std::to_string(segment.number) + ": ");
 }
 
 bool SegmentOutputs::WriteHeld(HeldData& held, const DocumentValues& counts,
@@ -52,7 +70,7 @@ bool SegmentOutputs::WriteHeld(HeldData& held, const DocumentValues& counts,
   std::uint64_t left = 0;  // of its bytes
   auto next = [&] {        // ends the segments that are complete, begins the next
     while (index < segments.size() && left == 0) {
-      if (output_) End(segments[index++].second);
+      if (current_) End(segments[index++].second);
       if (index < segments.size()) {
         Begin(counts, index + 1);
         left = segments[index].first;
@@ -65,9 +83,9 @@ bool SegmentOutputs::WriteHeld(HeldData& held, const DocumentValues& counts,
   next();
   return held.GiveBack([&](std::span<const std::uint8_t> block) {
     if (!proceed_()) return false;
-    while (!block.empty() && output_) {
+    while (!block.empty() && current_) {
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
-      output_->Take(block.first(n));
+      current_->output->Take(block.first(n));
       block = block.subspan(n);
       left -= n;
       next();
@@ -77,6 +95,7 @@ bool SegmentOutputs::WriteHeld(HeldData& held, const DocumentValues& counts,
 }
 
 bool SegmentOutputs::Commit(std::uint64_t count, const std::function<bool()>& proceed) {
+  Settle();
   const OutputFileRules rules = OutputFileRulesOf(request_, document_);
   for (Sealed& sealed : sealed_) {  // every name refused before any file is replaced
     try {

@@ -13,14 +13,15 @@
 #include "held_data.h"
 #include "outcome.h"
 #include "output/safe_output_file.h"
+#include "output/temporary_files_ahead.h"
 
 namespace sorrelin {
 
-// The outputs of every segment of a document, one at a time: each is written while
-// its segment is read, sealed when the segment ends, and none is put in place before
-// the whole document has been read and every segment converted. A segment's faults
-// go to the outcome with its number. Memory holds one output's buffers and, for each
-// sealed output, its names.
+// The outputs of every segment of a document, in turn: each is written while its
+// segment is read, and sealed once its last writes are done, which the next segment
+// does not wait for; none is put in place before the whole document has been read and
+// every segment converted. A segment's faults go to the outcome with its number.
+// Memory holds two outputs' buffers and, for each sealed output, its names.
 class SegmentOutputs {
  public:
   SegmentOutputs(const ConversionRequest& request, std::optional<FileIdentity> document,
@@ -29,8 +30,11 @@ class SegmentOutputs {
 
   // Segment `number` begins, with the document's counts: where its data goes.
   DataSink& Begin(const DocumentValues& counts, std::uint64_t number);
-  // It ends, its data Base64 throughout or not: its output is finished and sealed.
+  // It ends, its data Base64 throughout or not: its output is finished, and sealed
+  // when the next segment ends or at Settle.
   void End(bool valid);
+  // Waits for the last output's writes and seals it.
+  void Settle();
   // Data held before the counts, segment after segment: each segment's length and
   // whether it was valid, in order. False when stopped.
   bool WriteHeld(HeldData& held, const DocumentValues& counts,
@@ -46,16 +50,23 @@ class SegmentOutputs {
     std::uint64_t number;
     std::unique_ptr<SafeOutputFile> file;
   };
+  struct Segment {
+    std::uint64_t number = 0;
+    Outcome outcome;  // its faults
+    std::optional<ConversionOutput> output;
+  };
+
+  void Include(const Segment& segment);
 
   const ConversionRequest& request_;
   std::optional<FileIdentity> document_;
-  const TemporaryFileFactory& temporaryFiles_;
+  TemporaryFilesAhead filesAhead_;    // the outputs' files
+  TemporaryFileFactory outputFiles_;  // which gives them
   Outcome& outcome_;
   std::function<bool()> proceed_;
-  std::uint64_t number_ = 0;          // of the segment being converted
-  Outcome segmentOutcome_;            // its faults
-  ConversionRequest segmentRequest_;  // its output's request
-  std::optional<ConversionOutput> output_;
+  ConversionRequest segmentRequest_;  // the output's request of the segment begun last
+  std::unique_ptr<Segment> current_;  // being converted
+  std::unique_ptr<Segment> ending_;   // converted, its last writes maybe under way
   std::vector<Sealed> sealed_;
   ConversionFigures figures_;
 };

@@ -507,6 +507,22 @@ TEST(Segments, EachConvertsAsAloneAndNoneIsPlacedUnlessAllAre) {
       EXPECT_EQ(folder.Entries(), std::vector<std::string>{"run.XMLdig"});
     }
   }
+  // A write that fails is found once the next segment is under way, and told as its own.
+  if (!fs::exists("/dev/full")) return;
+  document(5, false);
+  ConversionRequest full = RequestFor(folder / "run.XMLdig");
+  full.segment = kEverySegment;
+  ConversionEnvironment environment = EnvironmentFor(Reading{.largest = 4096});
+  int made = 0;
+  environment.temporaryFiles = [&made](const fs::path& place) {
+    if (++made != 3) return CreateTemporaryFile(place);
+    return TemporaryFile{OpenFile("/dev/full", "w+b"), {}};
+  };
+  FakeProgress watched;
+  EXPECT_EQ(ConversionOutcome(full, watched, environment),
+            "error 1009: segment 3: not enough free space for \"" + Text(folder / "run.s3.txt") +
+                "\": the table needs 30006 bytes");
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"run.XMLdig"});
 }
 
 }  // namespace

@@ -16,6 +16,14 @@ BlockWriter::BlockWriter(OutputTarget& target, std::size_t blockSize)
 BlockWriter::~BlockWriter() = default;
 
 char* BlockWriter::Hand(std::size_t size) {
+  HandLast(size);
+  // The block returned was handed over before this one, so it has been written (or
+  // the writes have failed).
+  filling_ = handOff_.ToFill();
+  return Block();
+}
+
+void BlockWriter::HandLast(std::size_t size) {
   filling_->size = size;
   handOff_.Pass();
   if (!handOff_.Threaded()) {
@@ -29,10 +37,6 @@ char* BlockWriter::Hand(std::size_t size) {
     }
     handOff_.GiveBack();
   }
-  // The block returned was handed over before this one, so it has been written (or
-  // the writes have failed).
-  filling_ = handOff_.ToFill();
-  return Block();
 }
 
 void BlockWriter::WriteBlocks(std::stop_token stop) {

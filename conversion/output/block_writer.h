@@ -25,6 +25,8 @@ class BlockWriter {
   // Hands over the first `size` bytes of Block() and returns the next block to fill,
   // once the other has been written.
   char* Hand(std::size_t size);
+  // Hands over the first `size` bytes of Block() as the last block, without waiting.
+  void HandLast(std::size_t size);
   // Waits until the blocks handed over are written; the first fault, if any.
   std::exception_ptr Drain() { return handOff_.Drain(); }
   std::exception_ptr Fault() { return handOff_.Fault(); }

@@ -51,11 +51,17 @@ void OutputStream::StopWriting() {
   end_ = block_ + kLargestRoom;
 }
 
+void OutputStream::Close() {
+  if (!writer_ || block_ == nullptr) return;
+  const auto size = static_cast<std::size_t>(next_ - block_);
+  counted_ += size;
+  writer_->HandLast(size);
+  block_ = next_ = end_ = nullptr;
+}
+
 std::exception_ptr OutputStream::Finish() {
   if (writer_) {
-    const auto size = static_cast<std::size_t>(next_ - block_);
-    counted_ += size;
-    writer_->Hand(size);
+    Close();
     fault_ = writer_->Drain();
     writer_.reset();
     block_ = next_ = end_ = nullptr;

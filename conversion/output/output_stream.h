@@ -41,6 +41,8 @@ class OutputStream {
   std::uint64_t Size() const noexcept {
     return counted_ + static_cast<std::uint64_t>(next_ - block_);
   }
+  // Hands over what is left to be written, without waiting; nothing more is written.
+  void Close();
   // Writes what is left and waits for every write: the first fault, if any.
   std::exception_ptr Finish();
 
