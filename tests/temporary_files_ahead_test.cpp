@@ -53,7 +53,7 @@ TEST(TemporaryFilesAhead, GiveEachFileOnceAndLeaveNoneBehind) {
           continue;
         }
         EXPECT_TRUE(given.insert(file.path.filename().string()).second);
-        EXPECT_EQ(std::fputs("x", file.file.get()), 1);
+        EXPECT_GE(std::fputs("x", file.file.get()), 0);
         EXPECT_TRUE(files(folder / "scratch").file);  // made when asked, not ahead
         EXPECT_EQ(elsewhere, static_cast<int>(given.size()));
       }
