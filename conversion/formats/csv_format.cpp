@@ -137,9 +137,9 @@ bool CsvFormat::EndChanges(const Proceed& proceed) {
   bool changed = false;  // whether the pieces of a wide row gathered so far differ
   NumberText numbers;
   // Writes the row of `atSample` from `values`, kRowLines at a time when wide.
-  const auto writeRow = [&](std::uint64_t atSample, const std::uint8_t* values) {
+  const auto writeRow = [&](NumberText& texts, std::uint64_t atSample, const std::uint8_t* values) {
     text.Ensure(kRowStartRoom);
-    char* at = numbers.Write(atSample, text.at);
+    char* at = texts.Write(atSample, text.at);
     *at++ = ',';
     if (timed) at = WriteTime(atSample, at);
     for (std::uint64_t i = 0; i < lines; i += kRowLines) {
@@ -158,14 +158,22 @@ bool CsvFormat::EndChanges(const Proceed& proceed) {
       return false;
     }
     const bool endsRows = block.EndsLines(lines);
+    // Locals while a block is written, as in End.
+    NumberText blockNumbers = numbers;
     std::uint64_t blockSample = sample;
     rows.ForEach(block, [&](std::size_t, std::size_t first, std::size_t count,
                             const std::uint8_t* row, const std::uint8_t* previous) {
       if (count == lines) {  // the whole row at once, with the one before
         ++blockSample;
-        if (previous == nullptr || blockSample == last || !SameRow(row, previous, count)) {
-          writeRow(blockSample, row);
-        }
+        if (previous != nullptr && blockSample != last && SameRow(row, previous, count)) return;
+        text.Ensure(kRowStartRoom + FormatRoom(count) + 1);
+        char* at = blockNumbers.Write(blockSample, text.at);
+        *at++ = ',';
+        if (timed) at = WriteTime(blockSample, at);
+        at = FormatValues(row, count, at);
+        at[-1] = '\r';  // the row's last comma
+        *at++ = '\n';
+        text.at = at;
         return;
       }
       // A row too wide to come at once is gathered, piece after piece.
@@ -174,9 +182,10 @@ bool CsvFormat::EndChanges(const Proceed& proceed) {
       changed = changed || previous == nullptr || !SameRow(row, previous, count);
       if (!endsRows || first + count != block.lineCount) return;  // the row goes on
       ++blockSample;
-      if (changed || blockSample == last) writeRow(blockSample, row_.get());
+      if (changed || blockSample == last) writeRow(blockNumbers, blockSample, row_.get());
       changed = false;
     });
+    numbers = blockNumbers;
     sample = blockSample;
     return true;
   });
