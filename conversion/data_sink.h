@@ -14,10 +14,10 @@ class DataSink {
   virtual void Take(std::span<const std::uint8_t> bytes) = 0;
 };
 
-// What the element paths selected: the first match of each.
 // The segment number that asks for every segment, each to its own output.
 inline constexpr std::uint64_t kEverySegment = 0;
 
+// What the element paths selected: the first match of each.
 struct DocumentValues {
   std::optional<std::string> lineCount;
   std::optional<std::string> sampleCount;

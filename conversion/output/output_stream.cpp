@@ -64,7 +64,6 @@ std::exception_ptr OutputStream::Finish() {
     Close();
     fault_ = writer_->Drain();
     writer_.reset();
-    block_ = next_ = end_ = nullptr;
   }
   return fault_;
 }
