@@ -125,6 +125,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {FormatNamed("csv"), 3, 300, 1, {{}, 5, 290}, 1000, Way::kInPieces, false, 0, true},
       {FormatNamed("csv"), 2100, 30, 1, {{{2, 2100}}, 2, 30}, {}, Way::kUsual, false, 0, true},
       {FormatNamed("csv"), 2100, 30, 0, {}, {}, Way::kUsual, false, 0, true},
+      {FormatNamed("csv"), 2, 9'000'000, 0, {}, {}, Way::kUsual, false, 0, true},  // many blocks
       {FormatNamed("vcd"), 16, 3000, 1, {}, 1e6},
       {FormatNamed("vcd"), 100, 50, 1, {{{3, 99}}, 2, 49}, 1000, Way::kPlainly},
       {FormatNamed("vcd"), 5, 400, 255, {{{2, 4}}, 50, 350}},
