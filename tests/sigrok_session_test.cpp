@@ -120,7 +120,7 @@ TEST(SigrokSession, SigrokCliReadsEveryChannelOfEverySample) {
 // input format) and its log: "Acquisition took" once loaded. Prints the samples of
 // its logic packets; fails on a fault of the input module.
 constexpr const char* kPulseView = R"sh(HOME="$2" setsid xvfb-run -a pulseview -l 5 -i "$1" >"$2/log" 2>&1 &
-for _ in $(seq 600); do grep -q "Acquisition took" "$2/log" && break; sleep 0.1; done
+for _ in $(seq 600); do grep -qs "Acquisition took" "$2/log" && break; sleep 0.1; done
 kill -- -$! 2>/dev/null; wait
 grep -q "Acquisition took" "$2/log" || exit 1
 ! grep -E "input/[a-z]+: .*(Unexpected|rror|nvalid)" "$2/log" || exit 1
