@@ -119,7 +119,6 @@ class Conversion : public ReaderClient {
       if (!held_->Fault()) return Cancelled();
       ReportHeldFault();
     }
-    segments_->Settle();
     if (outcome_.Failed()) return outcome_.Result();
     Show(bytesTotal_);
     if (!segments_->Commit(values.segments, [this] { return KeepGoing(); })) {

@@ -96,6 +96,7 @@ bool SegmentOutputs::WriteHeld(HeldData& held, const DocumentValues& counts,
 
 bool SegmentOutputs::Commit(std::uint64_t count, const std::function<bool()>& proceed) {
   Settle();
+  if (outcome_.Failed()) return false;  // the last output's writes failed
   const OutputFileRules rules = OutputFileRulesOf(request_, document_);
   for (Sealed& sealed : sealed_) {  // every name refused before any file is replaced
     try {

@@ -31,16 +31,15 @@ class SegmentOutputs {
   // Segment `number` begins, with the document's counts: where its data goes.
   DataSink& Begin(const DocumentValues& counts, std::uint64_t number);
   // It ends, its data Base64 throughout or not: its output is finished, and sealed
-  // when the next segment ends or at Settle.
+  // when the next segment ends or at Commit.
   void End(bool valid);
-  // Waits for the last output's writes and seals it.
-  void Settle();
   // Data held before the counts, segment after segment: each segment's length and
   // whether it was valid, in order. False when stopped.
   bool WriteHeld(HeldData& held, const DocumentValues& counts,
                  const std::vector<std::pair<std::uint64_t, bool>>& segments);
   // Puts every sealed output in place under its name among `count` segments, once
-  // `proceed` says to; false when it says no or a name is refused.
+  // the last output's writes are done and `proceed` says to; false when they failed,
+  // it says no or a name is refused.
   bool Commit(std::uint64_t count, const std::function<bool()>& proceed);
   // The counts, the data's length and the outputs' size, summed over the segments.
   const ConversionFigures& Figures() const noexcept { return figures_; }
@@ -56,6 +55,8 @@ class SegmentOutputs {
     std::optional<ConversionOutput> output;
   };
 
+  // Waits for the last output's writes and seals it.
+  void Settle();
   void Include(const Segment& segment);
 
   const ConversionRequest& request_;

@@ -507,22 +507,28 @@ TEST(Segments, EachConvertsAsAloneAndNoneIsPlacedUnlessAllAre) {
       EXPECT_EQ(folder.Entries(), std::vector<std::string>{"run.XMLdig"});
     }
   }
-  // A write that fails is found once the next segment is under way, and told as its own.
+  // A write that fails is found once the next segment is under way, or at the end for the
+  // last, and told as its own; no output is put in place.
   if (!fs::exists("/dev/full")) return;
   document(5, false);
   ConversionRequest full = RequestFor(folder / "run.XMLdig");
   full.segment = kEverySegment;
-  ConversionEnvironment environment = EnvironmentFor(Reading{.largest = 4096});
-  int made = 0;
-  environment.temporaryFiles = [&made](const fs::path& place) {
-    if (++made != 3) return CreateTemporaryFile(place);
-    return TemporaryFile{OpenFile("/dev/full", "w+b"), {}};
-  };
-  FakeProgress watched;
-  EXPECT_EQ(ConversionOutcome(full, watched, environment),
-            "error 1009: segment 3: not enough free space for \"" + Text(folder / "run.s3.txt") +
-                "\": the table needs 30006 bytes");
-  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"run.XMLdig"});
+  const std::pair<int, std::string> fulls[] = {{3, "30006"}, {5, "51836"}};  // 5's samples wider
+  for (const auto& [failing, needed] : fulls) {
+    ConversionEnvironment environment = EnvironmentFor(Reading{.largest = 4096});
+    int made = 0;
+    environment.temporaryFiles = [&made, failing](const fs::path& place) {
+      if (++made != failing) return CreateTemporaryFile(place);
+      return TemporaryFile{OpenFile("/dev/full", "w+b"), {}};
+    };
+    FakeProgress watched;
+    const std::string number = std::to_string(failing);
+    EXPECT_EQ(ConversionOutcome(full, watched, environment),
+              "error 1009: segment " + number + ": not enough free space for \"" +
+                  Text(folder / ("run.s" + number + ".txt")) + "\": the table needs " + needed +
+                  " bytes");
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"run.XMLdig"});
+  }
 }
 
 }  // namespace
