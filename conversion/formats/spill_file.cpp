@@ -1,8 +1,6 @@
 #include "formats/spill_file.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +9,7 @@
 
 #include "block_size.h"
 #include "conversion_error.h"
+#include "formats/bit_packing.h"
 #include "formats/data_plan.h"
 #include "message_text.h"
 
@@ -28,49 +27,6 @@ constexpr std::size_t kBlockSamples = std::size_t{1} << 20;
 // together through a buffer of kStagingSize.
 constexpr std::size_t kSmallGap = 4096;
 constexpr std::size_t kStagingSize = std::size_t{1} << 20;
-
-// A write of values all 0 or 1 is kept as bits, eight values to a byte, bit k of a
-// byte holding the k-th value: digital lines take an eighth of the room.
-bool AllBits(const std::uint8_t* values, std::size_t size) {
-  std::uint8_t seen = 0;
-  for (std::size_t i = 0; i < size; ++i) seen |= values[i];
-  return seen <= 1;
-}
-
-void PackBits(const std::uint8_t* values, std::size_t size, std::uint8_t* bits) {
-  std::size_t i = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; size - i >= 8; i += 8) {
-      std::uint64_t eight;
-      std::memcpy(&eight, values + i, 8);
-      *bits++ = static_cast<std::uint8_t>(eight * 0x0102040810204080 >> 56);
-    }
-  }
-  for (; i < size; i += 8) {
-    std::uint8_t byte = 0;
-    for (std::size_t k = 0; k < 8 && i + k < size; ++k) byte |= values[i + k] << k;
-    *bits++ = byte;
-  }
-}
-
-constexpr std::array<std::array<std::uint8_t, 8>, 256> MakeBitValues() {
-  std::array<std::array<std::uint8_t, 8>, 256> table{};
-  for (std::size_t byte = 0; byte < 256; ++byte) {
-    for (std::size_t k = 0; k < 8; ++k) table[byte][k] = byte >> k & 1;
-  }
-  return table;
-}
-
-constexpr std::array<std::array<std::uint8_t, 8>, 256> kBitValues = MakeBitValues();
-
-// Writes `size` values from value `first` of `bits` to `to`.
-void UnpackBits(const std::uint8_t* bits, std::size_t first, std::size_t size, std::uint8_t* to) {
-  std::size_t i = first;
-  const std::size_t end = first + size;
-  for (; i < end && i % 8 != 0; ++i) *to++ = bits[i / 8] >> i % 8 & 1;
-  for (; end - i >= 8; i += 8, to += 8) std::memcpy(to, kBitValues[bits[i / 8]].data(), 8);
-  for (; i < end; ++i) *to++ = bits[i / 8] >> i % 8 & 1;
-}
 
 }  // namespace
 
@@ -122,10 +78,9 @@ void SpillFile::Flush() {
   if (pendingSize_ == 0) return;
   const std::uint8_t* bytes = pending_.get();
   std::size_t size = pendingSize_;
-  const bool packed = AllBits(bytes, size);
+  if (!bits_) bits_ = std::make_unique_for_overwrite<std::uint8_t[]>(kWriteSize / 8);
+  const bool packed = PackBinaryValues(bytes, size, bits_.get());
   if (packed) {
-    if (!bits_) bits_ = std::make_unique_for_overwrite<std::uint8_t[]>(kWriteSize / 8);
-    PackBits(bytes, size, bits_.get());
     bytes = bits_.get();
     size = (size + 7) / 8;
   }
