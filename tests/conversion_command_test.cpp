@@ -140,8 +140,9 @@ TEST(RunConversion, KeepsItsPromisesWhicheverWayTheDocumentIsRead) {
       {"bad count beats short data", DocumentXml("1", "x", ""),
        "error 1007: sample count is not a number: \"x\""},
       {"a count on two lines, told on one",
-       DocumentXml("two\nlines\xC2\x85\xC2\x9B[\xE2\x80\xA8\xE2\x80\xA9", "1", ""),
-       "error 1007: line count is not a number: \"two\\nlines\\u0085\\u009B[\\u2028\\u2029\""},
+       DocumentXml("two\nlines\xC2\x85\xC2\x9B[\xE2\x80\xA8\xE2\x80\xA9\xE0\xB8\x81", "1", ""),
+       "error 1007: line count is not a number: "
+       "\"two\\nlines\\u0085\\u009B[\\u2028\\u2029\xE0\xB8\x81\""},
       {"a long count cut between characters",
        DocumentXml(std::string(39, '9') + "\xC3\xA9", "1", ""),
        "error 1007: line count is not a number: \"" + std::string(39, '9') + "...\""},
