@@ -1,6 +1,7 @@
 // The Base64 decoder's bytes and faults, and every Base64 kernel this processor runs
 // decoding as the scalar one: the same bytes, or the same fault at the same offset, fed
-// whole, in pieces, in runs and a character at a time.
+// whole, in pieces, in runs and a character at a time. And the spill's bit packing,
+// whose vector loop ends in a scalar one that checks the values too.
 #include "read/base64_kernels.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/bit_packing.h"
 #include "test_support.h"
 
 namespace {
@@ -62,6 +64,14 @@ TEST(Base64Kernels, EveryKernelDecodesAsTheScalarOne) {
       for (const int way : {0, 1, 2, 3})
         ASSERT_EQ(Base64Decoded(kernel, text, way), Base64Decoded(Base64Kernel::kScalar, text, way))
             << Base64KernelName(kernel) << ", way " << way << ": " << text;
+}
+
+// Values of 0 and 1 are packed; another in the scalar end, after the vector loop, refuses it.
+TEST(BitPacking, AnyOtherValueRefusesThePacking) {
+  std::vector<std::uint8_t> values(4099, 1), bits(513);
+  EXPECT_TRUE(PackBinaryValues(values.data(), values.size(), bits.data()));
+  values[4098] = 2;
+  EXPECT_FALSE(PackBinaryValues(values.data(), values.size(), bits.data()));
 }
 
 }  // namespace
