@@ -1,7 +1,8 @@
 // The Base64 decoder's bytes and faults, and every Base64 kernel this processor runs
 // decoding as the scalar one: the same bytes, or the same fault at the same offset, fed
-// whole, in pieces, in runs and a character at a time. And the spill's bit packing,
-// whose vector loop ends in a scalar one that checks the values too.
+// whole, in pieces, in runs and a character at a time, line breaks where earlier ones
+// stood included. And the spill's bit packing, whose vector loop ends in a scalar one
+// that checks the values too.
 #include "read/base64_kernels.h"
 
 #include <gtest/gtest.h>
@@ -54,11 +55,13 @@ TEST(Base64Decoder, DecodesOrNamesTheFirstFaultAndItsOffset) {
 
 TEST(Base64Kernels, EveryKernelDecodesAsTheScalarOne) {
   std::vector<std::string> texts = {MimeLines(40, "AQIDBA=="), MimeLines(2, "AQ=\t=\r\nA"),
-                                    MimeLines(1, "\xE2\x82\xAC") + MimeLines(1, "AQI")};
-  // Every byte value at several places of a vector block: first, inside, last, second block.
+                                    MimeLines(1, "\xE2\x82\xAC") + MimeLines(1, "AQI"),
+                                    MimeLines(2, "AQID\r\n") + MimeLines(2, "")};
+  // Every byte value at several places of a vector block (first, inside, last, second
+  // block) and about the third line's break, where the first two stood in their blocks.
   for (int byte = 0; byte < 256; ++byte)
-    for (const std::size_t at : {0, 18, 31, 45, 62})
-      texts.push_back(MimeLines(1, "").replace(at, 1, 1, static_cast<char>(byte)));
+    for (const std::size_t at : {0, 18, 31, 45, 62, 153, 154, 155, 156})
+      texts.push_back(MimeLines(3, "").replace(at, 1, 1, static_cast<char>(byte)));
   for (const Base64Kernel kernel : AvailableBase64Kernels())
     for (const std::string& text : texts)
       for (const int way : {0, 1, 2, 3})
