@@ -74,8 +74,10 @@ class RepeatedBreak {
 // stranger, and after the white space there when that stands between groups, as line
 // breaks do; that break is learnt. Moves `out` past the groups' bytes; false when the
 // kernel stops there.
-bool TakeGroupsBefore(unsigned good, const unsigned char* in, std::size_t size, std::size_t width,
-                      std::size_t& done, std::uint8_t*& out, RepeatedBreak& lastBreak) {
+[[gnu::always_inline]] inline bool TakeGroupsBefore(unsigned good, const unsigned char* in,
+                                                    std::size_t size, std::size_t width,
+                                                    std::size_t& done, std::uint8_t*& out,
+                                                    RepeatedBreak& lastBreak) {
   const auto alphabet = static_cast<std::size_t>(std::countr_one(good));
   const std::size_t groups = alphabet & ~std::size_t{3};
   const std::size_t blockStart = done;
