@@ -214,6 +214,7 @@ __attribute__((target("avx2"), noinline)) std::size_t DecodeAvx2AmidBreaks(const
     }
   }
   output = out;
+  _mm256_zeroupper();  // whatever the optimiser does: SSE code runs next
   return done;
 }
 
@@ -228,6 +229,7 @@ __attribute__((target("avx2"))) std::size_t DecodeAvx2(const unsigned char* in, 
     }
   }
   output = out;
+  _mm256_zeroupper();
   return done;
 }
 #endif
