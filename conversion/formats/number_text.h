@@ -36,8 +36,9 @@ class NumberText {
   }
 
  private:
-  // Adds 1 to a number that ends in 9: its trailing nines become zeros.
-  void Carry() noexcept {
+  // Adds 1 to a number that ends in 9: its trailing nines become zeros. Kept out of
+  // line, as Set is, so that Write's common path inlines small.
+  [[gnu::noinline]] void Carry() noexcept {
     char text[kRoom];
     std::memcpy(text, words_, kRoom);
     std::size_t k = length_;
@@ -48,7 +49,7 @@ class NumberText {
     nines_ = 9;
   }
 
-  void Set(std::uint64_t number) noexcept {
+  [[gnu::noinline]] void Set(std::uint64_t number) noexcept {
     char text[kRoom] = {};
     length_ = static_cast<std::size_t>(std::to_chars(text, text + kRoom, number).ptr - text);
     std::memcpy(words_, text, kRoom);

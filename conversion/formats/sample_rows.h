@@ -97,8 +97,9 @@ class SampleRows {
   // with row[i] the value of its line first + i, for at most kRowLines lines at once.
   // `previous` holds the same lines' values at the sample before, when the block has it
   // (read back with a look behind, or a sample gathered with this one); else it is null.
+  // Always inlined, so that `take` may be inlined where the caller's target allows.
   template <typename Take>
-  void ForEach(const SpillBlock& block, Take&& take) {
+  [[gnu::always_inline]] void ForEach(const SpillBlock& block, Take&& take) {
     const std::size_t samplesAtOnce = block.lineCount <= kRowLines ? kRowSamples : 1;
     for (std::size_t j = 0; j < block.sampleCount; j += samplesAtOnce) {
       const std::size_t n = std::min(samplesAtOnce, block.sampleCount - j);

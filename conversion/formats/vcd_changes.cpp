@@ -57,7 +57,7 @@ std::uint32_t ChangedLines(const std::uint8_t* row, const std::uint8_t* before, 
 
 // Writes the time stamp of `sample` at `at`, with room for kStampRoom, and at the
 // first sample the start of the dump; returns the end.
-char* WriteStampText(std::uint64_t sample, const VcdTicks& ticks, NumberText& tickText, char* at) {
+[[gnu::always_inline]] inline char* WriteStampText(std::uint64_t sample, const VcdTicks& ticks, NumberText& tickText, char* at) {
   *at++ = '#';
   at = tickText.Write(ticks.Of(sample), at);
   *at++ = '\n';
@@ -183,22 +183,27 @@ void VcdChangeWriter::Write(const SpillBlock& block, RoomWriter& text) {
   });
 }
 
-// Up to 16 lines of 0s and 1s, all of the block's: a row's changes in a few shuffles.
-void VcdChangeWriter::WriteNarrow(const SpillBlock& block, RoomWriter& text) {
+// Up to 16 lines of 0s and 1s, all of the block's: a row's changes in a few shuffles,
+// inlined with the time stamps into one loop. Called only with narrowWriter_ set.
+SORRELIN_SSSE3 void VcdChangeWriter::WriteNarrow(const SpillBlock& block, RoomWriter& text) {
   nextLine_ = nextWire_ = block.lineCount;
   // Locals while a block is written, so that the compiler keeps them in registers.
   NumberText tickText = tickText_;
   const VcdTicks ticks = ticks_;
   std::uint64_t stamped = stamped_;
   rows_.ForEach(block, [&](std::size_t j, std::size_t, std::size_t count, const std::uint8_t* row,
-                           const std::uint8_t* previous) {
+                           const std::uint8_t* previous) SORRELIN_SSSE3 {
     const std::uint32_t changed =
         previous == nullptr ? (std::uint32_t{1} << count) - 1 : ChangedLines(row, previous, count);
     if (changed == 0) return;
     text.Ensure(kStampRoom + 16 * kChangeRoom + kDumpEnd.size());
     stamped = block.firstSample + j;
     char* at = WriteStampText(stamped, ticks, tickText, text.at);
+#ifdef SORRELIN_NARROW_SSSE3
+    at = WriteChangesSsse3(row, changed, '!', at);
+#else
     at = narrowWriter_(row, changed, '!', at);
+#endif
     if (previous == nullptr) at = std::copy(kDumpEnd.begin(), kDumpEnd.end(), at);
     text.at = at;
   });
