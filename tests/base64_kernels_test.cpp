@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "formats/bit_packing.h"
+#include "formats/number_text.h"
 #include "test_support.h"
 
 namespace {
@@ -110,6 +111,22 @@ TEST(BitPacking, AnyOtherValueRefusesThePacking) {
   EXPECT_TRUE(PackBinaryValues(values.data(), values.size(), bits.data()));
   values[4098] = 2;
   EXPECT_FALSE(PackBinaryValues(values.data(), values.size(), bits.data()));
+}
+
+// Counted up across every carry, a digit more and a word's edge, and after jumps.
+TEST(NumberText, WritesWhatToCharsWrites) {
+  NumberText text;
+  char written[NumberText::kRoom], expected[NumberText::kRoom];
+  for (const std::uint64_t start :
+       {0ULL, 99'999'990ULL, 9'999'999'999'999'990ULL, 9'999'999'999'999'999'990ULL, 5ULL}) {
+    for (std::uint64_t n = start; n < start + 1100; ++n) {
+      const char* end = text.Write(n, written);
+      ASSERT_EQ(
+          std::string_view(written, end),
+          std::string_view(expected, std::to_chars(expected, expected + NumberText::kRoom, n).ptr))
+          << n;
+    }
+  }
 }
 
 }  // namespace

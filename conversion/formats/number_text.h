@@ -18,17 +18,18 @@ class NumberText {
   // Writes `number` at `at`, which has room for kRoom bytes; returns the text's end.
   char* Write(std::uint64_t number, char* at) noexcept {
     // The text is kept, read and written in whole words, the same way each time: a
-    // read that spans a store of another size would wait for it.
+    // read that spans a store of another size would wait for it. The next number adds
+    // 1 to the last digit, or when that is 9, 1 to the digit before it and -9 to it;
+    // each addition stays within its digits' bytes, so the words add apart.
     if (number == number_ + 1 && nines_ != 0) {
-      std::uint64_t words[kWords];
-      std::memcpy(words, words_, kRoom);
-      for (std::size_t k = 0; k < kWords; ++k) words[k] += step_[k];
-      std::memcpy(words_, words, kRoom);
+      Add(step_);
       --nines_;
-    } else if (number == number_ + 1) {
-      Carry();
+    } else if (number == number_ + 1 && tens_ != 0) {
+      Add(carryStep_);
+      nines_ = 9;
+      --tens_;
     } else if (number != number_) {
-      Set(number);
+      Set(number);  // a jump, or the second last digit carries too: once in 100
     }
     number_ = number;
     std::memcpy(at, words_, kRoom);
@@ -36,36 +37,38 @@ class NumberText {
   }
 
  private:
-  // Adds 1 to a number that ends in 9: its trailing nines become zeros. Kept out of
-  // line, as Set is, so that Write's common path inlines small.
-  [[gnu::noinline]] void Carry() noexcept {
-    char text[kRoom];
-    std::memcpy(text, words_, kRoom);
-    std::size_t k = length_;
-    while (k != 0 && text[k - 1] == '9') text[--k] = '0';
-    if (k == 0) return Set(number_ + 1);  // one digit more
-    ++text[k - 1];
-    std::memcpy(words_, text, kRoom);
-    nines_ = 9;
+  static constexpr std::size_t kWords = kRoom / 8;
+
+  void Add(const std::uint64_t (&step)[kWords]) noexcept {
+    for (std::size_t k = 0; k < kWords; ++k) words_[k] += step[k];
   }
 
+  // Kept out of line, so that Write's common path inlines small.
   [[gnu::noinline]] void Set(std::uint64_t number) noexcept {
     char text[kRoom] = {};
     length_ = static_cast<std::size_t>(std::to_chars(text, text + kRoom, number).ptr - text);
     std::memcpy(words_, text, kRoom);
     nines_ = static_cast<unsigned>('9' - text[length_ - 1]);
-    char step[kRoom] = {};
-    step[length_ - 1] = 1;
-    std::memcpy(step_, step, kRoom);
+    tens_ = length_ < 2 ? 0 : static_cast<unsigned>('9' - text[length_ - 2]);
+    for (std::size_t k = 0; k < kWords; ++k) step_[k] = carryStep_[k] = 0;
+    const auto add = [](std::uint64_t(&step)[kWords], std::size_t byte, std::uint64_t value) {
+      step[byte / 8] += value << 8 * (byte % 8);  // words hold bytes from the lowest up
+    };
+    add(step_, length_ - 1, 1);
+    if (length_ >= 2) {
+      add(carryStep_, length_ - 2, 1);
+      add(carryStep_, length_ - 1, std::uint64_t{0} - 9);
+    }
     number_ = number;
   }
 
-  static constexpr std::size_t kWords = kRoom / 8;
   std::uint64_t words_[kWords];  // the digits of number_, as bytes
   std::size_t length_;
   std::uint64_t number_;
-  unsigned nines_;              // next numbers before the last digit carries
-  std::uint64_t step_[kWords];  // adds 1 to the last digit
+  unsigned nines_;                   // next numbers before the last digit carries
+  unsigned tens_;                    // carries before the digit before it carries too
+  std::uint64_t step_[kWords];       // adds 1 to the last digit
+  std::uint64_t carryStep_[kWords];  // adds 1 to the digit before it, -9 to it
 };
 
 }  // namespace sorrelin
