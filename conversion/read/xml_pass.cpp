@@ -63,7 +63,9 @@ DocumentRead XmlPass::Run() {
   std::uint64_t lastReached = ~std::uint64_t{0};  // where the last parse call's last event ended
   for (bool last = false; !last;) {
     if (!client_.KeepReading(bytesRead_, total)) return Result(DocumentRead::End::kCancelled);
-    const bool beside = BesideParserReady();
+    // The first block goes to expat a slice at a time too, so that data that begins
+    // in it is decoded beside the parser from where it begins.
+    const bool beside = BesideParserReady() || (besideParser_ && bytesRead_ == 0);
     const std::size_t size = beside ? kBlock : block;
     char* buffer = beside ? nullptr : static_cast<char*>(XML_GetBuffer(p, static_cast<int>(size)));
     if (!beside && !buffer) OutOfMemory();
@@ -82,16 +84,24 @@ DocumentRead XmlPass::Run() {
     XML_Status status = XML_STATUS_OK;
     if (beside) {
       // Markup amid the data goes to expat a slice at a time, so that the data of a
-      // segment that begins within the block is decoded beside it again.
-      std::size_t at = DecodeRun({bytes, count});
+      // segment that begins within the block is decoded beside it again. A slice that
+      // left the data unreached doubles: a token pending is scanned again from its
+      // start on every call.
+      std::size_t at = BesideParserReady() ? DecodeRun({bytes, count}) : 0;
+      std::size_t slice = kMarkupSlice;
       while (at < count || last) {
-        const std::size_t slice = std::min(count - at, kMarkupSlice);
-        const bool final = last && at + slice == count;
-        status = XML_Parse(p, bytes + at, static_cast<int>(slice), final);
-        givenToParser_ += slice;
-        at += slice;
+        const std::size_t n = std::min(count - at, slice);
+        const bool final = last && at + n == count;
+        status = XML_Parse(p, bytes + at, static_cast<int>(n), final);
+        givenToParser_ += n;
+        at += n;
         if (final || failure_ || status != XML_STATUS_OK) break;
-        if (BesideParserReady()) at += DecodeRun({bytes + at, count - at});
+        if (BesideParserReady()) {
+          at += DecodeRun({bytes + at, count - at});
+          slice = kMarkupSlice;
+        } else {
+          slice *= 2;
+        }
       }
     } else {
       status = XML_ParseBuffer(p, static_cast<int>(count), last);
