@@ -57,7 +57,8 @@ std::uint32_t ChangedLines(const std::uint8_t* row, const std::uint8_t* before, 
 
 // Writes the time stamp of `sample` at `at`, with room for kStampRoom, and at the
 // first sample the start of the dump; returns the end.
-[[gnu::always_inline]] inline char* WriteStampText(std::uint64_t sample, const VcdTicks& ticks, NumberText& tickText, char* at) {
+[[gnu::always_inline]] inline char* WriteStampText(std::uint64_t sample, const VcdTicks& ticks,
+                                                   NumberText& tickText, char* at) {
   *at++ = '#';
   at = tickText.Write(ticks.Of(sample), at);
   *at++ = '\n';
