@@ -106,11 +106,14 @@ DocumentRead XmlPass::Run() {
     } else {
       status = XML_ParseBuffer(p, static_cast<int>(count), last);
       givenToParser_ += count;
-      const auto reached = static_cast<std::uint64_t>(XML_GetCurrentByteIndex(p));
       // A full block that brought no event: a token longer than the block is pending.
-      block = SameOffset(reached, lastReached) && count == size ? std::min(block * 2, kLargestBlock)
-                                                                : kBlock;
-      lastReached = reached;
+      // An expat that defers parsing until twice the pending token has come gives no
+      // event position (-1) for a block it only kept.
+      const XML_Index index = XML_GetCurrentByteIndex(p);
+      const auto reached = static_cast<std::uint64_t>(index);
+      const bool noEvent = index < 0 || SameOffset(reached, lastReached);
+      block = noEvent && count == size ? std::min(block * 2, kLargestBlock) : kBlock;
+      if (index >= 0) lastReached = reached;
     }
     if (failure_) std::rethrow_exception(failure_);
     if (status != XML_STATUS_OK && XML_GetErrorCode(p) == XML_ERROR_NO_MEMORY) OutOfMemory();
