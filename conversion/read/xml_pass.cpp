@@ -108,12 +108,13 @@ DocumentRead XmlPass::Run() {
       givenToParser_ += count;
       // A full block that brought no event: a token longer than the block is pending.
       // An expat that defers parsing until twice the pending token has come gives no
-      // event position (-1) for a block it only kept.
+      // event position (-1) for a block it only kept. (Where XML_Index is 32 bits, an
+      // offset past 2 GiB is negative too: only -1 is taken for none.)
       const XML_Index index = XML_GetCurrentByteIndex(p);
       const auto reached = static_cast<std::uint64_t>(index);
-      const bool noEvent = index < 0 || SameOffset(reached, lastReached);
+      const bool noEvent = index == -1 || SameOffset(reached, lastReached);
       block = noEvent && count == size ? std::min(block * 2, kLargestBlock) : kBlock;
-      if (index >= 0) lastReached = reached;
+      if (index != -1) lastReached = reached;
     }
     if (failure_) std::rethrow_exception(failure_);
     if (status != XML_STATUS_OK && XML_GetErrorCode(p) == XML_ERROR_NO_MEMORY) OutOfMemory();
