@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -21,10 +22,11 @@ class NumberText {
     // read that spans a store of another size would wait for it. The next number adds
     // 1 to the last digit, or when that is 9, 1 to the digit before it and -9 to it;
     // each addition stays within its digits' bytes, so the words add apart.
-    if (number == number_ + 1 && nines_ != 0) {
+    const bool next = number == number_ + 1 && number != 0;  // not the largest, plus 1
+    if (next && nines_ != 0) {
       Add(step_);
       --nines_;
-    } else if (number == number_ + 1 && tens_ != 0) {
+    } else if (next && tens_ != 0) {
       Add(carryStep_);
       nines_ = 9;
       --tens_;
@@ -52,7 +54,9 @@ class NumberText {
     tens_ = length_ < 2 ? 0 : static_cast<unsigned>('9' - text[length_ - 2]);
     for (std::size_t k = 0; k < kWords; ++k) step_[k] = carryStep_[k] = 0;
     const auto add = [](std::uint64_t(&step)[kWords], std::size_t byte, std::uint64_t value) {
-      step[byte / 8] += value << 8 * (byte % 8);  // words hold bytes from the lowest up
+      const std::size_t place = byte % 8;  // of the word's bytes, in memory order
+      step[byte / 8] +=
+          value << 8 * (std::endian::native == std::endian::little ? place : 7 - place);
     };
     add(step_, length_ - 1, 1);
     if (length_ >= 2) {
