@@ -113,12 +113,13 @@ TEST(BitPacking, AnyOtherValueRefusesThePacking) {
   EXPECT_FALSE(PackBinaryValues(values.data(), values.size(), bits.data()));
 }
 
-// Counted up across every carry, a digit more and a word's edge, and after jumps.
+// Counted up across every carry, a digit more and a word's edge, and after jumps: one
+// back, none, and larger.
 TEST(NumberText, WritesWhatToCharsWrites) {
   NumberText text;
   char written[24], expected[24];
-  for (const std::uint64_t start :
-       {0ULL, 99'999'990ULL, 9'999'999'999'999'990ULL, 9'999'999'999'999'999'990ULL, 5ULL})
+  for (const std::uint64_t start : {1ULL, 1099ULL, 2198ULL, 99'999'990ULL, 9'999'999'999'999'990ULL,
+                                    9'999'999'999'999'999'990ULL, 5ULL})
     for (std::uint64_t n = start; n < start + 1100; ++n)
       ASSERT_EQ(std::string_view(written, text.Write(n, written)),
                 std::string_view(expected, std::to_chars(expected, expected + 24, n).ptr));
