@@ -9,4 +9,10 @@ namespace sorrelin {
 // a few such buffers whatever a document's size.
 inline constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
+// Blocks passed between threads (read ahead of the parser, written behind the
+// formats): four of half that size, so that a side that falls behind for a moment
+// still finds work waiting, in the memory of two whole blocks.
+inline constexpr std::size_t kHandOffBlocks = 4;
+inline constexpr std::size_t kHandOffBlockSize = kBlockSize / 2;
+
 }  // namespace sorrelin

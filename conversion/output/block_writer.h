@@ -3,16 +3,18 @@
 #include <cstddef>
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "output/hand_off.h"
 #include "output/output_target.h"
 
 namespace sorrelin {
 
-// Writes blocks to a target on a thread of its own, so that the next block is filled
-// while this one is written. It owns two blocks: one being filled, the other being
-// written. A fault on the thread, of any kind, is kept and later blocks are dropped.
-// Where no thread can be started, blocks are written when handed over.
+// Writes blocks to a target on a thread of its own, so that the next blocks are filled
+// while one is written. It owns a few blocks (kHandOffBlocks): one being filled, the
+// others waiting or being written. A fault on the thread, of any kind, is kept and
+// later blocks are dropped. Where no thread can be started, blocks are written when
+// handed over.
 class BlockWriter {
  public:
   BlockWriter(OutputTarget& target, std::size_t blockSize);
@@ -37,6 +39,7 @@ class BlockWriter {
     std::size_t size = 0;
   };
 
+  static std::vector<Bytes> MakeBlocks(std::size_t blockSize);
   void WriteBlocks(std::stop_token stop);
 
   OutputTarget& target_;

@@ -9,24 +9,25 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace sorrelin {
 
-// Two blocks passed between a producer, which fills them, and a consumer, which takes
-// them, in turn; one of the two may be a thread of its own, started by Start. Both
-// sides look at one atomic word: a side that finds its block ready goes on without a
-// lock, and one that does not tries a few times before it sleeps on the condition
-// variable, so a thread is woken at most once per block. The thread's waits end once
-// it is asked to stop, as the destructor does before joining it; the stop changes the
-// word itself rather than going through a stop callback, which MinGW's libstdc++ can
-// miss (as it can miss the wake-up of an atomic wait). What the thread raises is its
-// fault: the other side sees it after the blocks passed before it (a consumer when
-// none is left, a producer at once), and the thread ends. Without a thread, both
-// sides run on the caller's thread, each wait already met.
+// A few blocks (two or more) passed between a producer, which fills them, and a
+// consumer, which takes them, in turn; one of the two may be a thread of its own,
+// started by Start. Both sides look at one atomic word: a side that finds its block
+// ready goes on without a lock, and one that does not tries a few times before it
+// sleeps on the condition variable, so a thread is woken at most once per block. The
+// thread's waits end once it is asked to stop, as the destructor does before joining
+// it; the stop changes the word itself rather than going through a stop callback, which
+// MinGW's libstdc++ can miss (as it can miss the wake-up of an atomic wait). What the
+// thread raises is its fault: the other side sees it after the blocks passed before it
+// (a consumer when none is left, a producer at once), and the thread ends. Without a
+// thread, both sides run on the caller's thread, each wait already met.
 template <typename Block>
 class HandOff {
  public:
-  HandOff(Block first, Block second) : blocks_{std::move(first), std::move(second)} {}
+  explicit HandOff(std::vector<Block> blocks) : blocks_(std::move(blocks)) {}
   HandOff(const HandOff&) = delete;
   HandOff& operator=(const HandOff&) = delete;
   ~HandOff() {
@@ -58,14 +59,14 @@ class HandOff {
   // null once `stop` (the thread's own) is asked, even with a block free.
   Block* ToFill(std::stop_token stop = {}) {
     Await([&](std::uint32_t s) {
-      return (s & kPassed) < 2 || (s & kFailed) || stop.stop_requested();
+      return (s & kPassed) < blocks_.size() || (s & kFailed) || stop.stop_requested();
     });
     if (stop.stop_requested()) return nullptr;
     return &blocks_[filling_];
   }
   // Passes the block ToFill gave to the consumer.
   void Pass() {
-    filling_ ^= 1;
+    filling_ = (filling_ + 1) % blocks_.size();
     state_.fetch_add(1, std::memory_order_release);
     Change();
   }
@@ -87,7 +88,7 @@ class HandOff {
   }
   // Gives the block ToTake gave back to the producer.
   void GiveBack() {
-    taking_ ^= 1;
+    taking_ = (taking_ + 1) % blocks_.size();
     state_.fetch_sub(1, std::memory_order_release);
     Change();
   }
@@ -105,9 +106,9 @@ class HandOff {
   }
 
  private:
-  static constexpr std::uint32_t kPassed = 3;  // blocks passed and not yet given back
-  static constexpr std::uint32_t kFailed = 4;  // fault_ is set
-  static constexpr std::uint32_t kStopped = 8;
+  static constexpr std::uint32_t kPassed = 0xFF;   // blocks passed and not yet given back
+  static constexpr std::uint32_t kFailed = 0x100;  // fault_ is set
+  static constexpr std::uint32_t kStopped = 0x200;
   static constexpr int kTries = 16;  // looks at the word before sleeping
 
   // The state once `ready` holds for it.
@@ -130,9 +131,9 @@ class HandOff {
     changed_.notify_all();
   }
 
-  Block blocks_[2];
-  int filling_ = 0;  // the producer's block
-  int taking_ = 0;   // the consumer's block
+  std::vector<Block> blocks_;  // at most kPassed
+  std::size_t filling_ = 0;    // the producer's block
+  std::size_t taking_ = 0;     // the consumer's block
   std::atomic<std::uint32_t> state_{0};
   std::atomic<bool> claimed_{false};  // a fault is being kept
   std::exception_ptr fault_;

@@ -8,7 +8,7 @@
 namespace sorrelin {
 namespace {
 
-constexpr std::size_t kBlock = kBlockSize;
+constexpr std::size_t kBlock = kHandOffBlockSize;
 constexpr std::size_t kBufferSize = kBlock + OutputStream::kLargestRoom;
 
 }  // namespace

@@ -57,7 +57,7 @@ XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, B
 
 DocumentRead XmlPass::Run() {
   XML_Parser p = parser_.get();
-  ReadAhead blocks(source_, kBlock);  // its thread, if any, ends with the pass
+  ReadAhead blocks(source_, kHandOffBlockSize);  // its thread, if any, ends with the pass
   const std::uint64_t total = source_.Size();
   std::size_t block = kBlock;
   std::uint64_t lastReached = ~std::uint64_t{0};  // where the last parse call's last event ended
