@@ -1,6 +1,7 @@
-// The I/O a conversion cannot avoid, and nothing else: reads the document in 1 MiB
-// blocks, writes OUTPUT-BYTES of zeros in 1 MiB blocks into a new temporary file beside
-// OUTPUT whose space is reserved first, and renames it over OUTPUT. With COUNT, as many
+// The I/O a conversion cannot avoid, and nothing else: reads the document in blocks of
+// 512 KiB, writes OUTPUT-BYTES of zeros in such blocks into a new temporary file beside
+// OUTPUT whose space is reserved first, and renames it over OUTPUT: as the converter
+// reads and writes. With COUNT, as many
 // outputs of that size each, OUTPUT.1 to OUTPUT.COUNT, written one after another and
 // renamed once all are written, as a document's segments are.
 // Usage: io_floor DOCUMENT OUTPUT OUTPUT-BYTES [COUNT]
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr std::size_t kBlock = std::size_t{1} << 20;
+constexpr std::size_t kBlock = std::size_t{512} << 10;
 
 std::string Temporary(const std::string& output) { return output + ".floor.tmp"; }
 
