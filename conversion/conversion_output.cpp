@@ -103,6 +103,10 @@ void ConversionOutput::Take(std::span<const std::uint8_t> bytes) {
   }
 }
 
+std::uint8_t* ConversionOutput::Room(std::size_t bytes) {
+  return router_ && !formatFailed_ ? router_->Room(bytes) : nullptr;
+}
+
 // A format's own fault, as of the file it keeps values in: ranked as the output's.
 void ConversionOutput::ReportFormatFault(const ConversionError& error) {
   outcome_.Report(

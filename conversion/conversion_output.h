@@ -35,6 +35,7 @@ class ConversionOutput : public DataSink {
   ConversionOutput& operator=(const ConversionOutput&) = delete;
 
   void Take(std::span<const std::uint8_t> bytes) override;
+  std::uint8_t* Room(std::size_t bytes) override;
   // Counts data that cannot be given, for the data's length.
   void Count(std::uint64_t bytes);
   // The data has ended: the output is complete, or its faults are reported; false

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,6 +13,13 @@ class DataSink {
  public:
   virtual ~DataSink() = default;
   virtual void Take(std::span<const std::uint8_t> bytes) = 0;
+  // Where the next bytes, at most `bytes` of them, may be decoded when the sink would
+  // only copy them there; null when they go anywhere else. Bytes decoded there are
+  // given to Take, from there, before anything else is asked of the sink.
+  virtual std::uint8_t* Room(std::size_t bytes) {
+    (void)bytes;
+    return nullptr;
+  }
 };
 
 // The segment number that asks for every segment, each to its own output.

@@ -19,6 +19,7 @@ class CsvFormat : public OutputFormat {
   std::uint64_t SmallestSize() const override;
   bool Begin(const Proceed& proceed) override;
   void Values(std::span<const std::uint8_t> values) override { spill_->Append(values); }
+  std::uint8_t* Room(std::size_t count) override { return spill_ ? spill_->Room(count) : nullptr; }
   void EndLine() override {}
   bool End(const Proceed& proceed) override;
 

@@ -40,4 +40,15 @@ void DataRouter::Take(std::span<const std::uint8_t> bytes) {
   }
 }
 
+std::uint8_t* DataRouter::Room(std::size_t bytes) {
+  // Within the table and within the chosen samples of a chosen line.
+  const bool inTable = received_ < plan_.needed && plan_.needed - received_ >= bytes;
+  const std::uint64_t windowEnd = plan_.firstSample + plan_.sampleCount;
+  if (!inTable || !LineChosen() || column_ < plan_.firstSample || column_ >= windowEnd ||
+      windowEnd - column_ < bytes) {
+    return nullptr;
+  }
+  return format_.Room(bytes);
+}
+
 }  // namespace sorrelin

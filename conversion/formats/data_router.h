@@ -16,6 +16,8 @@ class DataRouter : public DataSink {
  public:
   DataRouter(const DataPlan& plan, OutputFormat& format);
   void Take(std::span<const std::uint8_t> bytes) override;
+  // The format's room, where every one of the next `bytes` would go to it.
+  std::uint8_t* Room(std::size_t bytes) override;
   // Counts bytes without handing them to the format.
   void Skip(std::uint64_t bytes) noexcept { received_ += bytes; }
   // Bytes of data received, those left out included.

@@ -33,11 +33,18 @@ std::uint64_t NpyFormat::SmallestSize() const {
   return overflow ? std::numeric_limits<std::uint64_t>::max() : size;
 }
 
+std::uint8_t* NpyFormat::Room(std::size_t count) {
+  if (!out_.Writing() || count > OutputStream::kLargestRoom) return nullptr;
+  return reinterpret_cast<std::uint8_t*>(out_.Room(count));
+}
+
 void NpyFormat::Values(std::span<const std::uint8_t> values) {
   if (!out_.Writing()) return out_.Count(values.size());
   while (!values.empty()) {
     const std::size_t n = std::min(values.size(), OutputStream::kLargestRoom);
-    std::memcpy(out_.Room(n), values.data(), n);
+    char* const room = out_.Room(n);
+    // Values decoded into the room are already in place.
+    if (room != reinterpret_cast<const char*>(values.data())) std::memmove(room, values.data(), n);
     out_.Wrote(n);
     values = values.subspan(n);
   }

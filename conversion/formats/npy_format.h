@@ -17,6 +17,7 @@ class NpyFormat : public OutputFormat {
     return true;
   }
   void Values(std::span<const std::uint8_t> values) override;
+  std::uint8_t* Room(std::size_t count) override;
   void EndLine() override {}
   bool End(const Proceed&) override { return true; }
 

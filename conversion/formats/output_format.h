@@ -32,6 +32,12 @@ class OutputFormat {
   virtual bool Begin(const Proceed& proceed) = 0;
   // Values of the line under way, in order.
   virtual void Values(std::span<const std::uint8_t> values) = 0;
+  // Where the next `count` values of the line may be put, when Values would only copy
+  // them there (given to Values from there, they are not copied); else null.
+  virtual std::uint8_t* Room(std::size_t count) {
+    (void)count;
+    return nullptr;
+  }
   // The line under way has all its chosen values.
   virtual void EndLine() = 0;
   // Every value has come: writes what follows, asking `proceed` now and then whether

@@ -23,6 +23,7 @@ class SigrokSessionFormat : public OutputFormat {
   // Raises ConversionError (kTooManyChannels) when the chosen lines are too many.
   bool Begin(const Proceed& proceed) override;
   void Values(std::span<const std::uint8_t> values) override;
+  std::uint8_t* Room(std::size_t count) override { return spill_ ? spill_->Room(count) : nullptr; }
   void EndLine() override;
   // Raises ConversionError (kTooManyChannels) when the lines of other values than 0
   // and 1 make too many channels.

@@ -64,10 +64,16 @@ void SpillFile::Fail(const std::string& what, int error) const {
   throw ConversionError(ErrorNumber::kWriteFailed, what + folder + ": " + ErrnoMessage(error));
 }
 
+std::uint8_t* SpillFile::Room(std::size_t count) {
+  if (!pending_ || kWriteSize - pendingSize_ < count) return nullptr;
+  return pending_.get() + pendingSize_;
+}
+
 void SpillFile::Append(std::span<const std::uint8_t> values) {
   while (!values.empty()) {
     const std::size_t n = std::min(values.size(), kWriteSize - pendingSize_);
-    std::memcpy(pending_.get() + pendingSize_, values.data(), n);
+    std::uint8_t* const at = pending_.get() + pendingSize_;
+    if (at != values.data()) std::memmove(at, values.data(), n);  // else put there by Room
     pendingSize_ += n;
     values = values.subspan(n);
     if (pendingSize_ == kWriteSize) Flush();

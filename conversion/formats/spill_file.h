@@ -48,6 +48,9 @@ class SpillFile {
 
   // The next values, line after line. Raises ConversionError when a write fails.
   void Append(std::span<const std::uint8_t> values);
+  // Where the next `count` values may be put, to be given to Append from there (they
+  // are then not copied); null when they do not fit in what waits to be written.
+  std::uint8_t* Room(std::size_t count);
 
   // Calls `take` for blocks covering every value, in the order of their samples, then
   // of their lines; a block of several samples holds every line. `lookBehind` (0 or

@@ -29,6 +29,7 @@ class VcdFormat : public OutputFormat {
   std::uint64_t SmallestSize() const override;
   bool Begin(const Proceed& proceed) override;
   void Values(std::span<const std::uint8_t> values) override;
+  std::uint8_t* Room(std::size_t count) override { return spill_ ? spill_->Room(count) : nullptr; }
   void EndLine() override;
   bool End(const Proceed& proceed) override;
 

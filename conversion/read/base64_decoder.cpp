@@ -64,12 +64,20 @@ void Base64Decoder::Fail(const std::string& what, std::uint64_t offset) {
 }
 
 std::size_t Base64Decoder::Decode(std::string_view text, bool runOnly) {
+  std::size_t written = 0;
+  const std::size_t consumed =
+      DecodeInto(text, runOnly, output_.AppendSpace(RoomFor(text.size())), written);
+  output_.CommitAppended(written);
+  return consumed;
+}
+
+std::size_t Base64Decoder::DecodeInto(std::string_view text, bool runOnly, std::uint8_t* first,
+                                      std::size_t& written) {
   const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
   const auto* const end = begin + text.size();
   if (Failed()) return runOnly ? RunLength(begin, end) : text.size();
   // A local: stores at `out` may alias members.
   const Base64GroupDecoder decodeGroups = decodeGroups_;
-  std::uint8_t* const first = output_.AppendSpace(text.size() / 4 * 3 + 3 + kBase64KernelSlack);
   std::uint8_t* out = first;
   const auto* p = begin;
   const std::uint64_t base = offset_;
@@ -100,7 +108,7 @@ std::size_t Base64Decoder::Decode(std::string_view text, bool runOnly) {
       break;
     }
   }
-  output_.CommitAppended(static_cast<std::size_t>(out - first));
+  written = static_cast<std::size_t>(out - first);
   const auto consumed = static_cast<std::size_t>((Failed() && !runOnly ? end : p) - begin);
   if (!Failed()) offset_ = base + consumed;
   return consumed;

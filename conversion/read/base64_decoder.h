@@ -23,6 +23,15 @@ class Base64Decoder {
   // Decodes the leading run of `text` made of Base64 characters, "=" and white
   // space, and returns its length: where the first other character stands.
   std::size_t FeedRun(std::string_view text) { return Decode(text, true); }
+  // As FeedRun, the bytes decoded to `out` instead, which has RoomFor(text.size())
+  // bytes of room; `written` is how many.
+  std::size_t FeedRunInto(std::string_view text, std::uint8_t* out, std::size_t& written) {
+    return DecodeInto(text, true, out, written);
+  }
+  // Room for the bytes of `characters` characters, and for the kernels' stores past them.
+  static constexpr std::size_t RoomFor(std::size_t characters) {
+    return characters / 4 * 3 + 3 + kBase64KernelSlack;
+  }
   // The text has ended: a group of a single character or unfinished padding is a fault.
   void Finish();
 
@@ -31,6 +40,8 @@ class Base64Decoder {
 
  private:
   std::size_t Decode(std::string_view text, bool runOnly);
+  std::size_t DecodeInto(std::string_view text, bool runOnly, std::uint8_t* first,
+                         std::size_t& written);
   void FeedOne(const unsigned char* at, const unsigned char* end, std::uint8_t*& out);
   void Fail(const std::string& what, std::uint64_t offset);
 

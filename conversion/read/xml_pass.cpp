@@ -21,6 +21,8 @@ constexpr std::size_t kBlock = kBlockSize;
 constexpr std::size_t kLargestBlock = std::size_t{1} << 30;
 // What expat takes at once of markup met while data is decoded beside it.
 constexpr std::size_t kMarkupSlice = std::size_t{4} << 10;
+// Base64 decoded beside the parser at once into a sink's room: its bytes fit in 48 KiB.
+constexpr std::size_t kRoomPiece = std::size_t{64} << 10;
 
 // XML_Index is 32 bits where XML_LARGE_SIZE is not set (Windows): compare offsets so.
 bool SameOffset(std::uint64_t a, std::uint64_t b) {
@@ -159,9 +161,24 @@ bool XmlPass::BesideParserReady() const {
 }
 
 std::size_t XmlPass::DecodeRun(std::string_view bytes) {
-  const std::size_t run = decoder_->FeedRun(bytes);
+  std::size_t run = 0;
+  bool ended = false;
+  // A piece at a time into the sink's own room, while it has room for the piece.
+  while (run != bytes.size() && !ended) {
+    const std::string_view piece = bytes.substr(run, kRoomPiece);
+    std::uint8_t* const room = sink_->Room(Base64Decoder::RoomFor(piece.size()));
+    if (room == nullptr) break;
+    std::size_t written = 0;
+    const std::size_t n = decoder_->FeedRunInto(piece, room, written);
+    sink_->Take({room, written});
+    run += n;
+    ended = n != piece.size();
+  }
+  if (!ended && run != bytes.size()) {
+    run += decoder_->FeedRun(bytes.substr(run));
+    PassData();
+  }
   if (run != 0) decodedBesideParser_ = true;
-  PassData();
   return run;
 }
 
