@@ -75,6 +75,8 @@ TEST(SigrokSession, SigrokCliReadsEveryChannelOfEverySample) {
        "- line40: logic\nLogic unitsize: 8\nLogic sample count: 1100000\n"},
       {9, 20, 0xFF, {{{1, 8}}, 1, {}}, {}, "Channels: 64\n- line1.0: logic\n- line1.1: logic\n",
        "- line8.7: logic\nLogic unitsize: 8\nLogic sample count: 20\n"},
+      {16, 1003, 0, {{}, 5, {}}, {}, "Channels: 16\n- line1: logic\n",  // 16 samples at once
+       "- line16: logic\nLogic unitsize: 2\nLogic sample count: 999\n"},
       {2, 0, 0, {}, {}, "Channels: 2\n- line1: logic\n- line2: logic\n", ""}};
   for (const SessionCase& c : cases) {
     const std::vector<std::uint8_t> values = WriteSession(c, folder / "s.sr");

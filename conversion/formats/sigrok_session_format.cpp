@@ -7,6 +7,8 @@
 
 #include "conversion_error.h"
 #include "formats/format_module.h"
+#include "formats/sample_rows.h"
+#include "formats/simd.h"
 #include "formats/zip_stream.h"
 
 namespace sorrelin {
@@ -61,8 +63,31 @@ void PackUnits(const SpillBlock& block, std::size_t from, std::size_t count,
   }
 }
 
+// Sixteen lines of 0s and 1s as channels 0 to 15, all in the block: 16 samples at a
+// time turned into rows, each row's bits taken at once.
+void PackSixteenLines(const SpillBlock& block, std::size_t from, std::size_t count,
+                      const std::vector<unsigned>& shifts, std::uint8_t* to) {
+  std::size_t t = 0;
+#ifdef SORRELIN_SSE2
+  alignas(16) std::uint8_t rows[16 * 16];
+  for (; count - t >= 16; t += 16) {
+    GatherRows(block.values + from + t, block.stride, 16, 16, rows);
+    for (std::size_t s = 0; s < 16; ++s) {
+      const __m128i row = _mm_load_si128(reinterpret_cast<const __m128i*>(rows + 16 * s));
+      const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_slli_epi16(row, 7)));
+      to[2 * (t + s)] |= static_cast<std::uint8_t>(bits);
+      to[2 * (t + s) + 1] |= static_cast<std::uint8_t>(bits >> 8);
+    }
+  }
+#endif
+  PackUnits<std::uint16_t>(block, from + t, count - t, shifts, to + 2 * t);
+}
+
 void PackUnits(std::size_t unitSize, const SpillBlock& block, std::size_t from, std::size_t count,
                const std::vector<unsigned>& shifts, std::uint8_t* to) {
+  if (unitSize == 2 && shifts.size() == 16 && shifts.back() == 15 && block.lineCount == 16) {
+    return PackSixteenLines(block, from, count, shifts, to);
+  }
   switch (unitSize) {
     case 1:
       return PackUnits<std::uint8_t>(block, from, count, shifts, to);
