@@ -33,8 +33,8 @@ bool Shell(const std::string& command, const fs::path& output) {
 }
 
 // Prints a NumPy file's type, shape and rows; or a csv file column after column, having
-// checked its times, its rows of changes filled in; of sigrok's rows, which are ticks from a dump's
-// first time, the one amid each of `count` samples from `first` (from 0) at `rate`.
+// checked its times, its rows of changes filled in; of sigrok's rows, which are ticks from a dump's first time, the
+// one amid each of `count` samples from `first` (from 0) at `rate`.
 constexpr const char* kReader = R"(import sys
 if sys.argv[1] == 'npy':
     import numpy
@@ -136,8 +136,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
       {FormatNamed("vcd"), 4200, 20, 1, {{{2, 4200}}, 1, 19}, {}, Way::kUsual, false, 3},
       {FormatNamed("vcd"), 9, 20'000, 1, {}, {}, Way::kUsual, false, 5},
       {FormatNamed("vcd"), 4, 300, 1, {}, 1e6, Way::kInPieces, true, 2},
-      {FormatNamed("vcd"), 3, 3000, 1, {{}, 1000, 2999}, 7e6, Way::kUsual, false, 2},  // ticks of 1
-                                                                                       // ns
+      {FormatNamed("vcd"), 3, 3000, 1, {{}, 1000, 2999}, 7e6, Way::kUsual, false, 2},  // ticks of 1 ns
       {FormatNamed("vcd"), 2, 9'000'000, 0},  // read back in more than one block
   };
   TempFolder folder;
@@ -185,8 +184,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
     ASSERT_EQ(::stat(made.c_str(), &status), 0);
     EXPECT_LT(status.st_blocks * 512, status.st_size + (1 << 20));  // no room kept past the end
 #endif
-    if (c.format == FormatNamed("vcd") &&
-        c.lines == 100) {  // the 95th chosen line has two characters
+    if (c.format == FormatNamed("vcd") && c.lines == 100) {  // the 95th chosen line has two characters
       EXPECT_NE(ReadFile(made).find("$var wire 1 !! line97 $end"), std::string::npos);
     }
     // The chosen values as the tools show them, line after line; a vcd's line of bytes as
@@ -224,8 +222,7 @@ TEST(OutputFormats, ReadBackByTheirToolsAsTheChosenValues) {
                                     std::to_string(last + 1 - first) + ")\n" + byLine);
     } else if (c.format == FormatNamed("csv") && !python.empty()) {
       const std::string rate = c.rate ? std::to_string(*c.rate) : std::string();
-      ASSERT_TRUE(
-          Shell(python + reader + (c.changes ? "changes " : "csv ") + file + " " + rate, seen));
+      ASSERT_TRUE(Shell(python + reader + (c.changes ? "changes " : "csv ") + file + " " + rate, seen));
       EXPECT_EQ(ReadFile(seen), samples + "\n" + byLine);
     } else if (c.format == FormatNamed("vcd") && gtkwave) {
       ASSERT_TRUE(Shell("vcd2fst " + file + " \"" + fst.string() + "\"", seen));

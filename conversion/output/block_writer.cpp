@@ -23,8 +23,8 @@ BlockWriter::~BlockWriter() = default;
 
 char* BlockWriter::Hand(std::size_t size) {
   HandLast(size);
-  // The block returned was handed over before this one, so it has been written (or
-  // the writes have failed).
+  // The block returned is the earliest handed over; ToFill waits until it has been
+  // written (or the writes have failed).
   filling_ = handOff_.ToFill();
   return Block();
 }

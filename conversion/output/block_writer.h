@@ -25,7 +25,7 @@ class BlockWriter {
   // The block to fill.
   char* Block() const noexcept { return filling_->bytes.get(); }
   // Hands over the first `size` bytes of Block() and returns the next block to fill,
-  // once the other has been written.
+  // once it has been written.
   char* Hand(std::size_t size);
   // Hands over the first `size` bytes of Block() as the last block, without waiting.
   void HandLast(std::size_t size);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cassert>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -27,7 +28,9 @@ namespace sorrelin {
 template <typename Block>
 class HandOff {
  public:
-  explicit HandOff(std::vector<Block> blocks) : blocks_(std::move(blocks)) {}
+  explicit HandOff(std::vector<Block> blocks) : blocks_(std::move(blocks)) {
+    assert(blocks_.size() >= 2 && blocks_.size() <= kPassed);
+  }
   HandOff(const HandOff&) = delete;
   HandOff& operator=(const HandOff&) = delete;
   ~HandOff() {

@@ -65,8 +65,8 @@ void Base64Decoder::Fail(const std::string& what, std::uint64_t offset) {
 
 std::size_t Base64Decoder::Decode(std::string_view text, bool runOnly) {
   std::size_t written = 0;
-  const std::size_t consumed =
-      DecodeInto(text, runOnly, output_.AppendSpace(RoomFor(text.size())), written);
+  std::uint8_t* const first = Failed() ? nullptr : output_.AppendSpace(RoomFor(text.size()));
+  const std::size_t consumed = DecodeInto(text, runOnly, first, written);
   output_.CommitAppended(written);
   return consumed;
 }

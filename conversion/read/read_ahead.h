@@ -12,10 +12,10 @@ namespace sorrelin {
 // Reads a document a block at a time for its reader. A source that can be read again
 // is a file: a thread of its own reads the next blocks into a few buffers
 // (kHandOffBlocks) while the caller works on one, each block as one Read of the
-// source gave it. What a
-// read raised is raised to the caller after the blocks before it. Any other source (a
-// pipe, a terminal), or a file where no thread can be started, is read when asked, on
-// the caller's thread, so a signal can stop a wait on it.
+// source gave it. What a read raised is raised to the caller after the blocks before
+// it. Any other source (a pipe, a terminal), or a file where no thread can be
+// started, is read when asked, on the caller's thread, so a signal can stop a wait on
+// it.
 class ReadAhead {
  public:
   struct Bytes {
