@@ -1,9 +1,9 @@
 // The I/O a conversion cannot avoid, and nothing else: reads the document in blocks of
 // 512 KiB, writes OUTPUT-BYTES of zeros in such blocks into a new temporary file beside
 // OUTPUT whose space is reserved first, and renames it over OUTPUT: as the converter
-// reads and writes. With COUNT, as many
-// outputs of that size each, OUTPUT.1 to OUTPUT.COUNT, written one after another and
-// renamed once all are written, as a document's segments are.
+// reads and writes. With COUNT, as many outputs of that size each, OUTPUT.1 to
+// OUTPUT.COUNT, written one after another and renamed once all are written, as a
+// document's segments are.
 // Usage: io_floor DOCUMENT OUTPUT OUTPUT-BYTES [COUNT]
 #include <fcntl.h>
 #include <unistd.h>

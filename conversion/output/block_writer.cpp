@@ -1,20 +1,14 @@
 #include "output/block_writer.h"
 
-#include <vector>
-
 #include "block_size.h"
 #include "platform/files.h"
 
 namespace sorrelin {
 
-std::vector<BlockWriter::Bytes> BlockWriter::MakeBlocks(std::size_t blockSize) {
-  std::vector<Bytes> blocks(kHandOffBlocks);
-  for (Bytes& block : blocks) block.bytes = std::make_unique_for_overwrite<char[]>(blockSize);
-  return blocks;
-}
-
 BlockWriter::BlockWriter(OutputTarget& target, std::size_t blockSize)
-    : target_(target), handOff_(MakeBlocks(blockSize)), filling_(handOff_.ToFill()) {
+    : target_(target),
+      handOff_(BlocksOfBytes<Bytes>(kHandOffBlocks, blockSize)),
+      filling_(handOff_.ToFill()) {
   // Without a thread, Hand writes each block itself.
   handOff_.Start([this](std::stop_token stop) { WriteBlocks(std::move(stop)); });
 }

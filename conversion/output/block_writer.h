@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <exception>
 #include <memory>
-#include <vector>
 
 #include "output/hand_off.h"
 #include "output/output_target.h"
@@ -39,7 +38,6 @@ class BlockWriter {
     std::size_t size = 0;
   };
 
-  static std::vector<Bytes> MakeBlocks(std::size_t blockSize);
   void WriteBlocks(std::stop_token stop);
 
   OutputTarget& target_;

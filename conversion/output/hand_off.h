@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <stop_token>
 #include <system_error>
@@ -144,5 +145,13 @@ class HandOff {
   std::condition_variable changed_;
   std::jthread thread_;  // last: joined before the rest goes
 };
+
+// `count` blocks whose `bytes` hold `size` bytes each, for a HandOff.
+template <typename Block>
+std::vector<Block> BlocksOfBytes(std::size_t count, std::size_t size) {
+  std::vector<Block> blocks(count);
+  for (Block& block : blocks) block.bytes = std::make_unique_for_overwrite<char[]>(size);
+  return blocks;
+}
 
 }  // namespace sorrelin

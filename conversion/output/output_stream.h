@@ -12,9 +12,10 @@
 
 namespace sorrelin {
 
-// An output written in blocks of 512 KiB or a little more on a thread of its own. Formats write at
-// Room() and say how much with Wrote(). Once a write has failed, or with no target,
-// bytes are counted instead of written, so that the output's size is still known.
+// An output written in blocks of 512 KiB or a little more on a thread of its own.
+// Formats write at Room() and say how much with Wrote(). Once a write has failed, or
+// with no target, bytes are counted instead of written, so that the output's size is
+// still known.
 class OutputStream {
  public:
   // The most that Room() gives at once.

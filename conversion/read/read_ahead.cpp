@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 #include "block_size.h"
 #include "platform/files.h"
@@ -13,9 +12,7 @@ namespace sorrelin {
 ReadAhead::ReadAhead(BlockSource& source, std::size_t blockSize)
     : source_(source), blockSize_(blockSize) {
   if (!source.ReadsPromptly()) return;
-  std::vector<Block> blocks(kHandOffBlocks);
-  for (Block& block : blocks) block.bytes = std::make_unique_for_overwrite<char[]>(blockSize);
-  ahead_ = std::make_unique<HandOff<Block>>(std::move(blocks));
+  ahead_ = std::make_unique<HandOff<Block>>(BlocksOfBytes<Block>(kHandOffBlocks, blockSize));
   if (!ahead_->Start([this](std::stop_token stop) { ReadBlocks(std::move(stop)); }))
     ahead_.reset();  // no thread: the source is read when asked
 }
