@@ -3,6 +3,7 @@
 // PulseView opening a session and a dump whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "formats/data_router.h"
@@ -120,10 +121,15 @@ TEST(SigrokSession, SigrokCliReadsEveryChannelOfEverySample) {
 #ifndef _WIN32
 // Opens `file` in PulseView under Xvfb, with `$2` a fresh HOME (it remembers the last
 // input format) and its log: "Acquisition took" once loaded. Prints the samples of
-// its logic packets; fails on a fault of the input module.
-constexpr const char* kPulseView = R"sh(HOME="$2" setsid xvfb-run -a pulseview -l 5 -i "$1" >"$2/log" 2>&1 &
-for _ in $(seq 600); do grep -qs "Acquisition took" "$2/log" && break; sleep 0.1; done
-kill -- -$! 2>/dev/null; wait
+// its logic packets; fails on a fault of the input module. A start that never loads is
+// tried again, up to three times: under a loaded machine the X server or the program
+// now and then hangs before it reads any input, and a file that hangs it hangs it each time.
+constexpr const char* kPulseView = R"sh(for _ in 1 2 3; do
+  HOME="$2" setsid xvfb-run -a pulseview -l 5 -i "$1" >"$2/log" 2>&1 &
+  for _ in $(seq 300); do grep -qs "Acquisition took" "$2/log" && break; sleep 0.1; done
+  kill -- -$! 2>/dev/null; wait
+  grep -q "Acquisition took" "$2/log" && break
+done
 grep -q "Acquisition took" "$2/log" || exit 1
 ! grep -E "input/[a-z]+: .*(Unexpected|rror|nvalid)" "$2/log" || exit 1
 grep -o "SR_DF_LOGIC packet ([0-9]* bytes, unitsize = [0-9]*" "$2/log" | tr -d "(," |
@@ -144,12 +150,13 @@ TEST(SigrokSession, PulseViewOpensTheSessionAndTheDumpWhole) {
               ConversionResult::Kind::kConverted);
     const fs::path home = folder / format;
     fs::create_directory(home);
-    EXPECT_EQ(Output("sh \"" + Text(folder / "open.sh") + "\" \"" +
-                         Text(folder / ("doc." + std::string(format))) + "\" \"" + Text(home) +
-                         "\"",
-                     folder / "samples.txt"),
-              "5000\n")
-        << format << ": " << ReadFile(home / "log").substr(0, 2000);
+    const std::string samples =
+        Output("sh \"" + Text(folder / "open.sh") + "\" \"" +
+                   Text(folder / ("doc." + std::string(format))) + "\" \"" + Text(home) + "\"",
+               folder / "samples.txt");
+    const std::string log = ReadFile(home / "log");  // its end says where it stopped
+    EXPECT_EQ(samples, "5000\n")
+        << format << ": " << log.substr(log.size() - std::min<std::size_t>(log.size(), 3000));
   }
 }
 #endif
