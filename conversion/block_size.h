@@ -9,9 +9,13 @@ namespace sorrelin {
 // a few such buffers whatever a document's size.
 inline constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
-// Blocks passed between threads (read ahead of the parser, written behind the
-// formats): four of half that size, so that a side that falls behind for a moment
-// still finds work waiting, in the memory of two whole blocks.
+// The blocks in which a document's data is read and decoded on the same thread: small
+// enough to stay in that core's cache from the read's copy to the decoding.
+inline constexpr std::size_t kReadBlockSize = std::size_t{256} << 10;
+
+// Blocks handed to the thread that writes an output: four of half kBlockSize, so that
+// a side that falls behind for a moment still finds work waiting, in the memory of two
+// whole blocks.
 inline constexpr std::size_t kHandOffBlocks = 4;
 inline constexpr std::size_t kHandOffBlockSize = kBlockSize / 2;
 

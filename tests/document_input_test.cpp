@@ -1,7 +1,7 @@
 // A document's bytes that fail or keep a reader waiting: a failed read ends the
 // conversion with its cause and place, a wait for a writer can always be stopped, a
-// file read ahead on a thread of its own ends as it does read on the caller's thread,
-// and only an ASCII-compatible document's data is decoded beside the parser.
+// document that can be read again reads as one that cannot, and only an
+// ASCII-compatible document's data is decoded beside the parser.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,7 +12,6 @@
 #include <tuple>
 
 #include "output/block_writer.h"
-#include "read/read_ahead.h"
 #include "read/xml_pass.h"
 #include "test_support.h"
 
@@ -80,10 +79,10 @@ TEST(ReadFaults, AFifoWithoutAWriterCanBeStoppedAndOneWithAWriterIsRead) {
 }
 #endif
 
-// Read ahead on a thread of its own (when rereadable) or on the caller's, a document
-// reads alike, a fault after the bytes before it; its data is decoded beside the parser
-// only in an ASCII-compatible document, told from its first bytes in one block or in two.
-TEST(XmlPass, ReadsAheadAsOnTheCallersThreadAndDecodesBesideTheParserOnlyInAscii) {
+// Rereadable or not, a document reads alike, a fault after the bytes before it; its data
+// is decoded beside the parser only in an ASCII-compatible document, told from its first
+// bytes in one block or in two.
+TEST(XmlPass, ReadsAlikeWhetherRereadableAndDecodesBesideTheParserOnlyInAscii) {
   const std::string data = EncodeBase64(std::vector<std::uint8_t>(6000, 'd'));  // past a slice
   const std::string body = Root(Header("1", "2400") + Data(data));
   auto wide = [](const std::string& text) {  // UTF-16LE
@@ -113,14 +112,13 @@ TEST(XmlPass, ReadsAheadAsOnTheCallersThreadAndDecodesBesideTheParserOnlyInAscii
                  std::to_string(failAt));
     WriteFile(folder / "doc.XMLdig", documents[document]);
     std::string outcomes[2];
-    for (const bool ahead : {false, true}) {
-      // Read ahead when rereadable.
+    for (const bool rereadable : {false, true}) {
       ReadingSource source(OpenDocumentFile(Text(folder / "doc.XMLdig")).source,
-                           {largestRead, 3, ahead, failAt});
+                           {largestRead, 3, rereadable, failAt});
       Recorder recorder;
       XmlPass pass(source, recorder, true, BestBase64Kernel());
       const DocumentRead read = pass.Run();
-      outcomes[ahead] =
+      outcomes[rereadable] =
           recorder.seen + "| " + read.loadFailure + " at " + std::to_string(pass.BytesRead());
       EXPECT_EQ(read.loadFailure, failAt == SIZE_MAX ? "" : "cannot read: it broke");
       EXPECT_TRUE(document < 2 || pass.DecodedBesideParser() == (document < 5));
@@ -130,16 +128,8 @@ TEST(XmlPass, ReadsAheadAsOnTheCallersThreadAndDecodesBesideTheParserOnlyInAscii
 }
 
 #ifndef _WIN32
-// Where a helper thread reads or writes, the signals it blocks.
-struct SignalsSeen : BlockSource, OutputTarget {
-  Block Read(std::span<char>) override {
-    seen = BlockedSignals();
-    return {0, true};
-  }
-  std::uint64_t Size() const override { return 0; }
-  bool Rereadable() const override { return true; }
-  bool Rewind() override { return false; }
-  std::optional<FileIdentity> Identity() const override { return std::nullopt; }
+// Where the helper thread writes, the signals it blocks.
+struct SignalsSeen : OutputTarget {
   void Reserve(std::uint64_t) override {}
   void Write(const char*, std::size_t) override { seen = BlockedSignals(); }
   bool Commit(const std::function<bool()>&) override { return false; }
@@ -149,12 +139,11 @@ struct SignalsSeen : BlockSource, OutputTarget {
 
 TEST(HelperThreads, LeaveTheStopSignalsToTheThreadThatConverts) {
   ASSERT_EQ(BlockedSignals(), "00000");
-  SignalsSeen source, target;
-  ReadAhead(source, 16).Take();
+  SignalsSeen target;
   BlockWriter writer(target, 16);
   writer.Hand(1);
   writer.Drain();
-  EXPECT_EQ(source.seen + " " + target.seen, "11100 11100");
+  EXPECT_EQ(target.seen, "11100");
   EXPECT_EQ(BlockedSignals(), "00000");
 }
 #endif

@@ -79,9 +79,6 @@ bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes);
 // them at once where the folder's disk has less free space than that. False when the
 // disk (or quota) is too full.
 bool ReserveFreeSpace(std::FILE* file, const std::filesystem::path& folder, std::uint64_t bytes);
-// Whether an open file is on a network or user-space file system, where a read may
-// wait on a server for as long as it likes.
-bool OnRemoteFileSystem(std::FILE* file);
 // Cuts an open file to its first `bytes` bytes, giving back the space reserved past
 // them. False, with errno, where it could not be cut.
 bool CutToSize(std::FILE* file, std::uint64_t bytes);

@@ -16,7 +16,6 @@
 #include "platform/retry_interrupted.h"
 #ifdef __linux__
 #include <linux/falloc.h>
-#include <sys/vfs.h>
 #endif
 
 namespace sorrelin {
@@ -155,31 +154,6 @@ bool ReserveFileSpace(std::FILE* file, std::uint64_t bytes) {
   (void)file;
   (void)bytes;
   return true;
-#endif
-}
-
-bool OnRemoteFileSystem(std::FILE* file) {
-#ifdef __linux__
-  struct statfs system {};
-  if (::fstatfs(::fileno(file), &system) != 0) return true;
-  switch (static_cast<unsigned long>(system.f_type)) {
-    case 0x6969:      // NFS
-    case 0x517B:      // SMB
-    case 0xFE534D42:  // SMB2
-    case 0xFF534D42:  // CIFS
-    case 0x65735546:  // FUSE
-    case 0x01021997:  // 9P
-    case 0x00C36400:  // Ceph
-    case 0x5346414F:  // AFS
-    case 0x73757245:  // Coda
-    case 0x564C:      // NCP
-      return true;
-    default:
-      return false;
-  }
-#else
-  (void)file;
-  return false;
 #endif
 }
 

@@ -126,8 +126,6 @@ bool ReserveFileSpace(std::FILE*, std::uint64_t) { return true; }
 
 bool CutToSize(std::FILE*, std::uint64_t) { return true; }  // nothing is reserved
 
-bool OnRemoteFileSystem(std::FILE*) { return false; }  // a console stop does not cut reads short
-
 bool WriteAll(std::FILE* file, const char* bytes, std::size_t size) {
   return size == 0 || std::fwrite(bytes, 1, size, file) == size;
 }

@@ -34,10 +34,6 @@ class BlockSource {
   virtual std::uint64_t Size() const = 0;
   // Whether the document can be read again from its first byte, and doing so.
   virtual bool Rereadable() const = 0;
-  // Whether a read returns promptly, as from a file on a local disk, so that the
-  // document may be read ahead on another thread: a signal cannot cut short a read
-  // that waits there, as it does one on the thread that handles the stop.
-  virtual bool ReadsPromptly() const { return Rereadable(); }
   virtual bool Rewind() = 0;
   // The document's file, to keep an output from replacing it.
   virtual std::optional<FileIdentity> Identity() const = 0;

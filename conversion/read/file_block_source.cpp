@@ -41,8 +41,6 @@ class FileBlockSource : public BlockSource {
 
   bool Rereadable() const override { return regular_; }
 
-  bool ReadsPromptly() const override { return regular_ && !OnRemoteFileSystem(file_.get()); }
-
   bool Rewind() override {
     if (!regular_ || std::fseek(file_.get(), 0, SEEK_SET) != 0) return false;
     std::clearerr(file_.get());

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "block_size.h"
 #include "conversion_error.h"
 #include "read/expat_memory.h"
-#include "read/read_ahead.h"
 #include "read/xml_encodings.h"
 
 namespace sorrelin {
@@ -58,7 +58,9 @@ XmlPass::XmlPass(BlockSource& source, ReaderClient& client, bool besideParser, B
 
 DocumentRead XmlPass::Run() {
   XML_Parser p = parser_.get();
-  ReadAhead blocks(source_, kHandOffBlockSize);  // its thread, if any, ends with the pass
+  // Where data decoded beside the parser is read: on this thread, so that each block is
+  // still in this core's cache when decoded.
+  std::unique_ptr<char[]> besideBlock;
   const std::uint64_t total = source_.Size();
   std::size_t block = kBlock;
   std::uint64_t lastReached = ~std::uint64_t{0};  // where the last parse call's last event ended
@@ -67,18 +69,20 @@ DocumentRead XmlPass::Run() {
     // The first block goes to expat a slice at a time too, so that data that begins
     // in it is decoded beside the parser from where it begins.
     const bool beside = BesideParserReady() || (besideParser_ && bytesRead_ == 0);
-    const std::size_t size = beside ? kBlock : block;
-    char* buffer = beside ? nullptr : static_cast<char*>(XML_GetBuffer(p, static_cast<int>(size)));
-    if (!beside && !buffer) OutOfMemory();
-    ReadAhead::Bytes read;
+    const std::size_t size = beside ? kReadBlockSize : block;
+    if (beside && !besideBlock) besideBlock = std::make_unique_for_overwrite<char[]>(size);
+    char* buffer =
+        beside ? besideBlock.get() : static_cast<char*>(XML_GetBuffer(p, static_cast<int>(size)));
+    if (!buffer) OutOfMemory();
+    BlockSource::Block read;
     try {
-      read = beside ? blocks.Take() : blocks.ReadInto({buffer, size});
+      read = source_.Read({buffer, size});
     } catch (const DocumentUnreadable& unreadable) {
       return Result(DocumentRead::End::kLoadFailed, unreadable.what(), true);
     }
     last = read.last;
-    const char* bytes = read.bytes.data();
-    const std::size_t count = read.bytes.size();
+    const char* bytes = buffer;
+    const std::size_t count = read.size;
     NoteFirstBytes(bytes, count);
     bytesRead_ += count;
 
