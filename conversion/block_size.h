@@ -4,9 +4,10 @@
 
 namespace sorrelin {
 
-// The size of the blocks in which documents are read and files written: large enough
-// that a system call costs little beside its bytes, small enough for memory to stay
-// a few such buffers whatever a document's size.
+// The size of the blocks in which markup goes to expat and temporary files (the spill,
+// held data) are written and read: large enough that a system call costs little beside
+// its bytes, small enough for memory to stay a few such buffers whatever a document's
+// size.
 inline constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
 // The blocks in which a document's data is read and decoded on the same thread: small
