@@ -4,14 +4,14 @@
 
 namespace sorrelin {
 
-// The size of the blocks in which markup goes to expat and temporary files (the spill,
-// held data) are written and read: large enough that a system call costs little beside
-// its bytes, small enough for memory to stay a few such buffers whatever a document's
-// size.
+// The size of the blocks read into expat's own buffer (every byte of a document whose
+// data is not decoded beside the parser) and in which temporary files (the spill, held
+// data) are written and read: large enough that a system call costs little beside its
+// bytes, small enough for memory to stay a few such buffers whatever a document's size.
 inline constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
-// The blocks in which a document's data is read and decoded on the same thread: small
-// enough to stay in that core's cache from the read's copy to the decoding.
+// The blocks read where a document's data is decoded beside the parser, on the same
+// thread: small enough to stay in that core's cache from the read's copy to the decoding.
 inline constexpr std::size_t kReadBlockSize = std::size_t{256} << 10;
 
 // Blocks handed to the thread that writes an output: four of half kBlockSize, so that

@@ -121,12 +121,17 @@ TEST(SigrokSession, SigrokCliReadsEveryChannelOfEverySample) {
 #ifndef _WIN32
 // Opens `file` in PulseView under Xvfb, with `$2` a fresh HOME (it remembers the last
 // input format) and its log: "Acquisition took" once loaded. Prints the samples of
-// its logic packets; fails on a fault of the input module. A start that never loads is
-// tried again, up to three times: under a loaded machine the X server or the program
-// now and then hangs before it reads any input, and a file that hangs it hangs it each time.
+// its logic packets; fails on a fault of the input module. A start that never loads
+// (hangs or ends first) is tried again, up to three times: on a loaded machine the X
+// server or the program now and then hangs before it reads any input, and a file that
+// hangs it hangs it each time.
 constexpr const char* kPulseView = R"sh(for _ in 1 2 3; do
   HOME="$2" setsid xvfb-run -a pulseview -l 5 -i "$1" >"$2/log" 2>&1 &
-  for _ in $(seq 300); do grep -qs "Acquisition took" "$2/log" && break; sleep 0.1; done
+  for _ in $(seq 600); do
+    grep -qs "Acquisition took" "$2/log" && break
+    kill -0 $! 2>/dev/null || break
+    sleep 0.1
+  done
   kill -- -$! 2>/dev/null; wait
   grep -q "Acquisition took" "$2/log" && break
 done
