@@ -119,7 +119,7 @@ TEST(XmlPass, ReadsToItsFaultAndDecodesBesideTheParserOnlyInAscii) {
     const DocumentRead read = pass.Run();
     EXPECT_EQ(read.loadFailure, failAt == SIZE_MAX ? "" : "cannot read: it broke");
     EXPECT_EQ(pass.BytesRead(), std::min<std::uint64_t>(failAt, documents[document].size()));
-    if (failAt == SIZE_MAX) EXPECT_EQ(std::ranges::count(recorder.seen, 'd'), 6000);
+    EXPECT_TRUE(failAt != SIZE_MAX || std::ranges::count(recorder.seen, 'd') == 6000);
     EXPECT_TRUE(document < 2 || pass.DecodedBesideParser() == (document < 5));
   }
 }
